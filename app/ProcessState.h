@@ -1,0 +1,19 @@
+// Everything that lives as long as the process and is shared between windows: created once in
+// main() and handed to the windows that use it, so that every test builds its own.
+#pragma once
+
+#include "CycleState.h"
+#include "GeometryState.h"
+#include "Language.h"
+#include "TableState.h"
+
+namespace app {
+
+struct ProcessState {
+  i18n::LanguageState Language;
+  protocol::CycleState Cycle;
+  table::TableState Table;
+  dialogs::GeometryState Geometry;
+};
+
+}  // namespace app

@@ -1,0 +1,156 @@
+// TMainForm: the main window. It owns the connection to the instrument and the polling timers,
+// shows what the instrument reports, holds the measurement table and wires every control to its
+// handler.
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QWidget>
+
+#include "AutoLabel.h"
+#include "ClickLabel.h"
+#include "InstrumentLink.h"
+#include "MeasurementModel.h"
+#include "ProcessState.h"
+#include "RadioGroup.h"
+
+namespace dialogs {
+class TForm5;
+class TForm6;
+class TForm7;
+}  // namespace dialogs
+namespace table {
+class TForm2;
+class TForm3;
+}  // namespace table
+namespace i18n {
+class TselectLanguage;
+}
+
+namespace app {
+
+// The dialogs the main window shows, created after it.
+struct Forms {
+  dialogs::TForm5* Form5 = nullptr;
+  table::TForm2* Form2 = nullptr;
+  table::TForm3* Form3 = nullptr;
+  i18n::TselectLanguage* selectLanguage = nullptr;
+  dialogs::TForm6* Form6 = nullptr;
+  dialogs::TForm7* Form7 = nullptr;
+};
+
+class TMainForm : public QWidget {
+  Q_OBJECT
+ public:
+  // Builds the window, makes the first connection attempt and runs FormCreate.
+  TMainForm(ProcessState& state, usb::UsbAccess& access, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  void SetForms(const Forms& forms) { forms_ = forms; }
+
+  // Text of status field 0 (connection messages) or 1 (measuring geometry).
+  QString StatusText(int field) const;
+  void SetStatusText(int field, const QString& text);
+
+  usb::InstrumentLink& Link() { return link_; }
+  table::MeasurementModel& Rows() { return rows_; }
+  // The text entry k of the current text set.
+  QString Text(int k) const { return state_.Language.Text(k); }
+
+  // Title area
+  QLabel* Image1;
+  QLabel* langFlag;
+  QPushButton* langButton;
+  QLabel* Label25;
+  QLabel* Label9;
+  QPushButton* geometrie;
+  widgets::ClickLabel* Image4;
+  widgets::ClickLabel* Image7;
+  QLabel* Image2;
+  QLabel* Image3;
+  // Readings area
+  widgets::AutoLabel* Label13;
+  widgets::AutoLabel* Label21;
+  widgets::AutoLabel* Label23;
+  widgets::AutoLabel* Label104;
+  widgets::AutoLabel* Label36;
+  widgets::AutoLabel* Label49;
+  widgets::AutoLabel* Label52;
+  widgets::AutoLabel* Label87;
+  widgets::AutoLabel* Label103;
+  widgets::AutoLabel* Label8;
+  widgets::AutoLabel* Label17;
+  widgets::AutoLabel* Label18;
+  widgets::AutoLabel* Label19;
+  QToolButton* messen;
+  QToolButton* licht;
+  QToolButton* winkel;
+  widgets::AutoLabel* Label12;
+  widgets::AutoLabel* Label7;
+  widgets::AutoLabel* Label2;
+  widgets::AutoLabel* SerialNr;
+  QCheckBox* CheckBox1;
+  widgets::RadioGroup* Shot;
+  widgets::RadioGroup* MeasGeo;
+  widgets::RadioGroup* ori;
+  // Table and bottom row
+  QTableView* ListView1;
+  QPushButton* clearD;
+  QPushButton* clearL;
+  QPushButton* exportB;
+  QPushButton* Button1;
+  QStatusBar* StatusBar;
+  // Components without a face
+  QTimer* Timer1;
+  QTimer* Timer2;
+  QTimer* Timer3;
+
+  // Handlers
+  void FormCreate();
+  void FormDestroy();
+  void InitGeo();
+  void Timer1Timer();
+  void Timer2Timer();
+  void Timer3Timer();
+  void langButtonClick();
+  void geometrieClick();
+  void Image4Click();
+  void Image7Click();
+  void messenClick();
+  void lichtClick();
+  void winkelClick();
+  void CheckBox1Click();
+  void RefHiClick(QObject* sender);
+  void ListView1DblClick();
+  void clearDClick();
+  void clearLClick();
+  void exportBClick();
+  void Button1Click();
+
+  // Puts the current text set on the window's controls.
+  void ApplyLanguage();
+  // After each failed exchange: the second failure since the last (re)connection is a loss.
+  void ConnectionLossStep();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildControls();
+  void WireHandlers();
+
+  ProcessState& state_;
+  usb::InstrumentLink link_;
+  table::MeasurementModel rows_;
+  Forms forms_;
+  QLabel* statusFields_[2] = {nullptr, nullptr};
+  bool firstAttemptFailed_ = false;
+  bool shown_ = false;
+};
+
+}  // namespace app

@@ -1,0 +1,38 @@
+// KORVANTA III: the desktop companion of the LUMARIS 318QX gloss meter.
+#include <QCommandLineParser>
+#include <QMessageBox>
+#include <cstdio>
+#include <exception>
+
+#include "Application.h"
+#include "Backend.h"
+#include "Program.h"
+
+int main(int argc, char** argv) {
+  app::Application application(argc, argv);
+  application.setApplicationVersion(QStringLiteral(KORVANTA_VERSION));
+  try {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("KORVANTA III, the companion of the LUMARIS 318QX gloss meter."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    app::AddBackendOptions(parser);
+    parser.process(application);
+
+    QString problem;
+    std::unique_ptr<app::Backend> backend = app::MakeBackend(parser, problem);
+    if (!backend) {
+      std::fprintf(stderr, "korvanta: %s\n", qPrintable(problem));
+      return 2;
+    }
+
+    app::ProcessState state;
+    app::Application::SetLanguageSource([&state] { return state.Language.LanguageIndex; });
+    app::Program program(state, backend->Access());
+    program.MainForm->show();
+    application.exec();
+  } catch (const std::exception& e) {
+    app::Application::ReportException(QString::fromLocal8Bit(e.what()));
+  }
+  return 0;
+}

@@ -1,0 +1,18 @@
+// Messages of our own that the text table does not hold, in the three languages (failures the
+// operator must hear about in their language).
+#pragma once
+
+#include <QString>
+
+namespace i18n {
+
+enum class Extra {
+  ErrorTitle,           // title of an error box
+  SettingsWriteFailed,  // %1 file, %2 reason
+  UnexpectedError,      // %1 message of an exception
+};
+
+// The text in language `languageIndex` (English for any other value).
+QString ExtraText(Extra id, int languageIndex);
+
+}  // namespace i18n

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing korvanta need on Debian 12, as root or through sudo.
+# Only missing packages are installed; with everything present it changes nothing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libxkbcommon-dev
+  libusb-1.0-0-dev libgtest-dev libgmock-dev
+  umockdev libumockdev-dev
+  fonts-liberation poppler-utils xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} > 0)); then
+  sudo=()
+  if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+  echo "korvanta: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
+fi

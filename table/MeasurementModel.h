@@ -1,0 +1,49 @@
+// The rows of the measurement table: seven texts each, as the table shows them. There is no
+// numeric model behind it; the exports read exactly these texts.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <vector>
+
+namespace table {
+
+enum Column : int { ColDate = 0, ColTime, ColMode20, ColMode60, ColValue20, ColValue60, ColComment, kColumnCount };
+
+// One row: the caption (the date) and its six sub-texts, in column order.
+struct MeasurementRow {
+  std::array<QString, kColumnCount> texts;
+  const QString& Caption() const { return texts[ColDate]; }
+  // Sub-text i (0: time ... 5: comment).
+  const QString& SubText(int i) const { return texts[static_cast<std::size_t>(i + 1)]; }
+};
+
+class MeasurementModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  explicit MeasurementModel(QObject* parent = nullptr);
+
+  // The column headings, in column order.
+  void SetHeadings(const QStringList& headings);
+  QString Heading(int column) const { return headings_.value(column); }
+
+  void AppendRow(const MeasurementRow& row);
+  void RemoveRowAt(int row);
+  void Clear();
+  int Count() const { return static_cast<int>(rows_.size()); }
+  const MeasurementRow& Row(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+  void SetComment(int row, const QString& comment);
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+ private:
+  std::vector<MeasurementRow> rows_;
+  QStringList headings_;
+};
+
+}  // namespace table

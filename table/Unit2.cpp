@@ -1,0 +1,41 @@
+#include "Unit2.h"
+
+namespace table {
+
+TForm2::TForm2(const i18n::LanguageState& language, TableState& state, QWidget* parent)
+    : ModalForm(QStringLiteral("Form2"), 362, 108, parent), language_(language), state_(state) {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(11);
+  setFont(font);
+
+  Label1 = new QLabel(this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(16, 16, 185, 16);
+  Edit1 = new QLineEdit(this);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  Edit1->setGeometry(16, 40, 185, 21);
+  Button1 = new QPushButton(QStringLiteral("OK"), this);
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button1->setGeometry(264, 24, 75, 25);
+  Button1->setDefault(true);
+  Button2 = new QPushButton(this);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button2->setGeometry(264, 56, 75, 25);
+
+  connect(Button1, &QPushButton::clicked, this, [this] {
+    Button1Click();
+    done(widgets::mrOk);
+  });
+  connect(Button2, &QPushButton::clicked, this, [this] { done(widgets::mrCancel); });
+}
+
+void TForm2::FormShow() {
+  Edit1->setText(state_.CommentBuffer);
+  setWindowTitle(language_.Text(i18n::Txt::ChangeComment));
+  Label1->setText(language_.Text(i18n::Txt::ColComment));
+  Button2->setText(language_.Text(i18n::Txt::Cancel));
+}
+
+void TForm2::Button1Click() { state_.CommentBuffer = Edit1->text(); }
+
+}  // namespace table

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "IniFile.h"
+#include "TestEnvironment.h"
+
+namespace {
+
+using i18n::FindIniValue;
+using i18n::ParseIniInteger;
+using i18n::UpdateIniValue;
+using testing_support::ReadFileBytes;
+using testing_support::ScopedWorkingDir;
+using testing_support::WriteFileBytes;
+
+struct IntegerCase {
+  const char* text;
+  std::optional<int> value;
+};
+
+TEST(IniFile, ParsesDecimalAndBothHexadecimalForms) {
+  const IntegerCase cases[] = {
+      {"1", 1},
+      {" 2\t", 2},
+      {"0x2", 2},
+      {"0X1f", 31},
+      {"$2", 2},
+      {"$ff", 255},
+      {"-1", -1},
+      {"+7", 7},
+      {"$FFFFFFFF", -1},
+      {"2147483647", 2147483647},
+      {"", std::nullopt},
+      {"abc", std::nullopt},
+      {"1a", std::nullopt},
+      {"0x", std::nullopt},
+      {"$", std::nullopt},
+      {"1 2", std::nullopt},
+      {"0x1G", std::nullopt},
+      {"99999999999", std::nullopt},
+      {"2147483648", std::nullopt},
+      {"1.0", std::nullopt},
+  };
+  for (const IntegerCase& c : cases) {
+    EXPECT_EQ(ParseIniInteger(c.text), c.value) << "text \"" << c.text << "\"";
+  }
+}
+
+TEST(IniFile, FindsKeysWithoutRegardToCaseAndTakesTheFirst) {
+  const QByteArray ini =
+      "; comment Language=9\r\n"
+      "[Other]\r\nLanguage=5\r\n"
+      "[config]\r\n  LANGUAGE =  \"2\" \r\nLanguage=3\r\n"
+      "[Config]\r\nLanguage=4\r\n";
+  EXPECT_EQ(FindIniValue(ini, "Config", "Language"), QByteArray("2"));
+  EXPECT_EQ(FindIniValue(ini, "Other", "language"), QByteArray("5"));
+  EXPECT_EQ(FindIniValue(ini, "Config", "Missing"), std::nullopt);
+  EXPECT_EQ(FindIniValue(ini, "Nowhere", "Language"), std::nullopt);
+  // A commented-out key does not count.
+  EXPECT_EQ(FindIniValue("[Config]\n;Language=1\n", "Config", "Language"), std::nullopt);
+}
+
+TEST(IniFile, UpdatingAKeyKeepsEveryOtherByte) {
+  const QByteArray original =
+      "; written by hand\r\n"
+      "[Paths]\r\n"
+      "Export=C:\\Data\\Gloss\\\r\n"
+      "Mask=0x2\r\n"
+      "\r\n"
+      "[CONFIG]\r\n"
+      "Zeta=1\r\n"
+      "LANGUAGE = 2   \r\n"
+      "Alpha=$2\r\n"
+      "[Last]\r\n"
+      "x=y";
+  const QByteArray expected =
+      "; written by hand\r\n"
+      "[Paths]\r\n"
+      "Export=C:\\Data\\Gloss\\\r\n"
+      "Mask=0x2\r\n"
+      "\r\n"
+      "[CONFIG]\r\n"
+      "Zeta=1\r\n"
+      "LANGUAGE = 0\r\n"
+      "Alpha=$2\r\n"
+      "[Last]\r\n"
+      "x=y";
+  EXPECT_EQ(UpdateIniValue(original, "Config", "Language", "0"), expected);
+}
+
+TEST(IniFile, AddsAMissingKeyOrSectionInTheTextsOwnLineEnds) {
+  // Key missing: after the section's last line, before the blank lines and the next section.
+  EXPECT_EQ(UpdateIniValue("[Config]\r\nOther=1\r\n\r\n[Next]\r\n", "Config", "Language", "2"),
+            QByteArray("[Config]\r\nOther=1\r\nLanguage=2\r\n\r\n[Next]\r\n"));
+  // The last line has no line end yet.
+  EXPECT_EQ(UpdateIniValue("[Config]\nOther=1", "Config", "Language", "2"),
+            QByteArray("[Config]\nOther=1\nLanguage=2\n"));
+  // Section missing: appended, in LF when the text uses LF.
+  EXPECT_EQ(UpdateIniValue("[A]\nk=v", "Config", "Language", "1"), QByteArray("[A]\nk=v\n[Config]\nLanguage=1\n"));
+  // A new text uses CR LF.
+  EXPECT_EQ(UpdateIniValue("", "Config", "Language", "1"), QByteArray("[Config]\r\nLanguage=1\r\n"));
+}
+
+TEST(IniFile, ReadsFallbackForMissingFileSectionKeyOrNonInteger) {
+  ScopedWorkingDir dir;
+  const QString path = dir.File(QStringLiteral("a.ini"));
+  EXPECT_EQ(i18n::ReadIniInteger(path, "Config", "Language", 0), 0);
+  WriteFileBytes(path, "[Config]\r\nLanguage=abc\r\n");
+  EXPECT_EQ(i18n::ReadIniInteger(path, "Config", "Language", 0), 0);
+  WriteFileBytes(path, "[Config]\r\nLanguage=$2\r\n");
+  EXPECT_EQ(i18n::ReadIniInteger(path, "Config", "Language", 0), 2);
+  EXPECT_EQ(i18n::ReadIniInteger(path, "Config", "Other", 7), 7);
+}
+
+TEST(IniFile, WritingCreatesTheFileAndReportsAFailure) {
+  ScopedWorkingDir dir;
+  QString error;
+  const QString path = dir.File(QStringLiteral("318qx.ini"));
+  ASSERT_TRUE(i18n::WriteIniValue(path, "Config", "Language", "1", error)) << error.toStdString();
+  EXPECT_EQ(ReadFileBytes(path), QByteArray("[Config]\r\nLanguage=1\r\n"));
+
+  // A file that cannot be created: its folder does not exist.
+  const QString unreachable = dir.File(QStringLiteral("missing/318qx.ini"));
+  EXPECT_FALSE(i18n::WriteIniValue(unreachable, "Config", "Language", "1", error));
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_FALSE(QFile::exists(unreachable));
+
+  // A path that is a folder.
+  error.clear();
+  EXPECT_FALSE(i18n::WriteIniValue(dir.Path(), "Config", "Language", "1", error));
+  EXPECT_FALSE(error.isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+#include "TestEnvironment.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+
+namespace testing_support {
+
+ScopedWorkingDir::ScopedWorkingDir() : previous_(QDir::currentPath()) {
+  EXPECT_TRUE(dir_.isValid());
+  QDir::setCurrent(dir_.path());
+}
+
+ScopedWorkingDir::~ScopedWorkingDir() { QDir::setCurrent(previous_); }
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+void RunEventLoop(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+QByteArray ReadFileBytes(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+void WriteFileBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+}  // namespace testing_support

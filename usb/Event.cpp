@@ -1,0 +1,34 @@
+#include "Event.h"
+
+#include <chrono>
+
+#include "UsbStatus.h"
+
+namespace usb {
+
+void Event::Set() {
+  {
+    std::lock_guard lock(mutex_);
+    signalled_ = true;
+  }
+  signal_.notify_one();
+}
+
+void Event::Reset() {
+  std::lock_guard lock(mutex_);
+  signalled_ = false;
+}
+
+bool Event::Wait(std::uint32_t timeoutMs) {
+  std::unique_lock lock(mutex_);
+  if (timeoutMs == kInfinite) {
+    signal_.wait(lock, [this] { return signalled_; });
+  } else {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (!signal_.wait_until(lock, deadline, [this] { return signalled_; })) return false;
+  }
+  signalled_ = false;
+  return true;
+}
+
+}  // namespace usb

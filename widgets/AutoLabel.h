@@ -1,0 +1,28 @@
+// A label that sizes itself to its text, as a caption does: a left-aligned one keeps its left
+// edge, a right-aligned one keeps its right edge and grows to the left.
+#pragma once
+
+#include <QLabel>
+
+namespace widgets {
+
+class AutoLabel : public QLabel {
+  Q_OBJECT
+ public:
+  // The label's edge is fixed by its design text at (left, top); it is never narrower than
+  // `minWidth`.
+  AutoLabel(const QString& name, const QString& text, int left, int top, Qt::Alignment alignment, const QFont& font,
+            QWidget* parent, int minWidth = 0);
+
+  // Sets the text and resizes the label around its fixed edge.
+  void SetCaption(const QString& text);
+
+ private:
+  void Fit();
+
+  Qt::Alignment alignment_;
+  int anchor_;  // the left edge, or the right edge of a right-aligned label
+  int minWidth_;
+};
+
+}  // namespace widgets

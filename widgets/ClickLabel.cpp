@@ -1,0 +1,14 @@
+#include "ClickLabel.h"
+
+#include <QMouseEvent>
+
+namespace widgets {
+
+ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent) { setCursor(Qt::PointingHandCursor); }
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+  QLabel::mouseReleaseEvent(event);
+}
+
+}  // namespace widgets

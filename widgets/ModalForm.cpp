@@ -1,0 +1,30 @@
+#include "ModalForm.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShowEvent>
+
+namespace widgets {
+
+ModalForm::ModalForm(const QString& name, int clientWidth, int clientHeight, QWidget* parent) : QDialog(parent) {
+  setObjectName(name);
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(clientWidth, clientHeight);
+}
+
+int ModalForm::ShowModal() { return exec(); }
+
+void ModalForm::reject() { done(mrCancel); }
+
+void ModalForm::showEvent(QShowEvent* event) {
+  if (!event->spontaneous()) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      move(screen->availableGeometry().center() - rect().center());
+    }
+    FormShow();
+  }
+  QDialog::showEvent(event);
+}
+
+}  // namespace widgets
