@@ -344,6 +344,7 @@ void SimBus::Cancel(Handle& handle, bool allThreads) {
 
 DeviceList* SimBus::MakeDeviceList(const InterfaceClass& cls) {
   auto* list = new SimDeviceList;
+  ++liveLists_;
   if (cls == USBIO_INTERFACE_GUID) {
     std::lock_guard lock(mutex_);
     list->ids = order_;
@@ -351,7 +352,10 @@ DeviceList* SimBus::MakeDeviceList(const InterfaceClass& cls) {
   return list;
 }
 
-void SimBus::FreeDeviceList(DeviceList* list) { delete list; }
+void SimBus::FreeDeviceList(DeviceList* list) {
+  --liveLists_;
+  delete list;
+}
 
 Status SimBus::EnumInterface(DeviceList* list, const InterfaceClass& cls, int index, std::string& path) {
   const auto* sim = dynamic_cast<SimDeviceList*>(list);

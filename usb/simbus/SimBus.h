@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -95,6 +96,8 @@ class SimBus final : public UsbAccess {
   Faults GetFaults(DeviceId id) const;
   void SetLatency(DeviceId id, std::chrono::microseconds latency);
   DeviceStats Stats(DeviceId id) const;
+  // Device lists made and not yet freed.
+  int LiveLists() const { return liveLists_.load(); }
 
   // UsbAccess
   DeviceList* MakeDeviceList(const InterfaceClass& cls) override;
@@ -136,6 +139,7 @@ class SimBus final : public UsbAccess {
   std::map<DeviceId, std::unique_ptr<Device>> devices_;
   std::vector<DeviceId> order_;  // present devices, in listing order
   DeviceId nextId_ = 1;
+  std::atomic<int> liveLists_{0};
 
   std::condition_variable workerWake_;
   std::multimap<std::chrono::steady_clock::time_point, Scheduled> schedule_;
