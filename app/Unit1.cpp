@@ -293,6 +293,13 @@ void TMainForm::ApplyLanguage() {
   SetStatusText(1, Text(Txt::MeasuringGeometry) + protocol::GeometrySuffix(state_.Cycle.ShownGeoMode));
 }
 
+void TMainForm::AppendReadingRow(const table::MeasurementRow& row) {
+  rows_.AppendRow(row);
+  const QModelIndex last = rows_.index(rows_.Count() - 1, 0);
+  ListView1->selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ListView1->scrollTo(last, QAbstractItemView::EnsureVisible);
+}
+
 // ---- the connection ------------------------------------------------------------------------
 
 void TMainForm::ConnectionLossStep() {

@@ -132,6 +132,10 @@ class TMainForm : public QWidget {
   void exportBClick();
   void Button1Click();
 
+  // Appends a reading at the end of the table and makes it the focused and selected row,
+  // scrolled into view.
+  void AppendReadingRow(const table::MeasurementRow& row);
+
   // Puts the current text set on the window's controls.
   void ApplyLanguage();
   // After each failed exchange: the second failure since the last (re)connection is a loss.

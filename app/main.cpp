@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     parser.addVersionOption();
     app::AddBackendOptions(parser);
-    parser.process(application);
+    parser.process(app::PrepareArguments(QCoreApplication::arguments()));
 
     QString problem;
     std::unique_ptr<app::Backend> backend = app::MakeBackend(parser, problem);

@@ -22,7 +22,7 @@ TEST(InstrumentLink, AcceptsTheInstrumentsIdentifiers) {
     bool accepted;
   };
   const Case cases[] = {
-      {0x0C70, 0xF0D1, true}, {0x1234, 0x074C, true}, {0x0C70, 0x074C, true},
+      {0x0C70, 0xF0D1, true},  {0x1234, 0x074C, true},  {0x0C70, 0x074C, true},
       {0x0C70, 0x1234, false}, {0x1234, 0xF0D1, false}, {0x074C, 0x0C70, false},
   };
   for (const Case& c : cases) {
@@ -82,7 +82,8 @@ TEST(InstrumentLink, EveryFailedAttemptLeavesEverythingClosedAndFreesTheList) {
       refusing.refuseOpen = true;
       bus.Plug(Descriptor(1, 1), std::make_shared<ScriptedDevice>(), refusing);
     }
-    if (std::string(c.what) != "no device") id = bus.Plug(InstrumentDescriptor(), std::make_shared<ScriptedDevice>(), c.faults);
+    if (std::string(c.what) != "no device")
+      id = bus.Plug(InstrumentDescriptor(), std::make_shared<ScriptedDevice>(), c.faults);
     InstrumentLink link(bus);
     EXPECT_FALSE(link.OpenInstrument()) << c.what;
     EXPECT_TRUE(AllClosed(link)) << c.what;

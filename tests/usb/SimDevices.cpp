@@ -3,9 +3,24 @@
 namespace testing_support {
 
 usb::DeviceDescriptor Descriptor(std::uint16_t vendor, std::uint16_t product) {
-  return {18,   0x01, 0x10, 0x01, 0xFF, 0x00, 0x00, 64, static_cast<std::uint8_t>(vendor),
-          static_cast<std::uint8_t>(vendor >> 8), static_cast<std::uint8_t>(product),
-          static_cast<std::uint8_t>(product >> 8), 0x00, 0x01, 1, 2, 3, 1};
+  return {18,
+          0x01,
+          0x10,
+          0x01,
+          0xFF,
+          0x00,
+          0x00,
+          64,
+          static_cast<std::uint8_t>(vendor),
+          static_cast<std::uint8_t>(vendor >> 8),
+          static_cast<std::uint8_t>(product),
+          static_cast<std::uint8_t>(product >> 8),
+          0x00,
+          0x01,
+          1,
+          2,
+          3,
+          1};
 }
 
 ScriptedDevice::ScriptedDevice(Reply reply) : reply_(std::move(reply)) {}

@@ -129,7 +129,8 @@ TEST(UsbIo, ControlRequestsOnAClosedObjectFailWithoutTheLock) {
   WatchedUsbIo device(bus);
   std::uint32_t count = 77;
   std::unique_lock held(device.Lock());
-  auto closed = std::async(std::launch::async, [&] { return device.ControlRequest(CTL_DRIVER_INFO, nullptr, 0, nullptr, 0, &count); });
+  auto closed = std::async(std::launch::async,
+                           [&] { return device.ControlRequest(CTL_DRIVER_INFO, nullptr, 0, nullptr, 0, &count); });
   ASSERT_EQ(closed.wait_for(std::chrono::seconds(2)), std::future_status::ready);
   EXPECT_EQ(closed.get(), UIO_E_NOT_OPEN);
   EXPECT_EQ(count, 77u);  // the byte count is not touched
