@@ -1,19 +1,24 @@
 #include "Backend.h"
 
 #include "SimBus.h"
+#include "SimulatedInstrument.h"
 
 namespace app {
 namespace {
 
 const QString kSimulateOption = QStringLiteral("simulate");
 
-// The simulated bus, with the virtual instrument plugged in when the options ask for it.
+// The simulated bus, with the virtual instrument plugged in when a scenario is given.
 class SimulatedBackend final : public Backend {
  public:
+  explicit SimulatedBackend(const sim::Scenario* scenario) {
+    if (scenario != nullptr) instrument_ = std::make_unique<sim::SimulatedInstrument>(bus_, *scenario);
+  }
   usb::UsbAccess& Access() override { return bus_; }
 
  private:
   usb::simbus::SimBus bus_;
+  std::unique_ptr<sim::SimulatedInstrument> instrument_;
 };
 
 }  // namespace
@@ -35,10 +40,14 @@ QStringList PrepareArguments(QStringList arguments) {
 }
 
 std::unique_ptr<Backend> MakeBackend(const QCommandLineParser& parser, QString& problem) {
-  (void)problem;
-  if (parser.isSet(kSimulateOption)) return std::make_unique<SimulatedBackend>();
+  if (parser.isSet(kSimulateOption)) {
+    sim::Scenario scenario;
+    const QString file = parser.value(kSimulateOption);
+    if (!file.isEmpty() && !sim::LoadScenario(file, scenario, problem)) return nullptr;
+    return std::make_unique<SimulatedBackend>(&scenario);
+  }
   // Real instruments: until the backend for real USB devices exists, no instrument is found.
-  return std::make_unique<SimulatedBackend>();
+  return std::make_unique<SimulatedBackend>(nullptr);
 }
 
 }  // namespace app

@@ -5,6 +5,7 @@
 
 #include "Art.h"
 #include "Messages.h"
+#include "OperatorRequests.h"
 
 namespace app {
 namespace {
@@ -46,7 +47,11 @@ QLabel* Picture(const char* name, const QString& art, QRect geometry, QWidget* p
 }  // namespace
 
 TMainForm::TMainForm(ProcessState& state, usb::UsbAccess& access, QWidget* parent)
-    : QWidget(parent), state_(state), link_(access) {
+    : QWidget(parent),
+      state_(state),
+      link_(access),
+      cycle_(
+          state.Cycle, link_.TxBuf, [this] { return link_.Transact(); }, *this) {
   // 1. The window and its controls, all timers off. 2. The device objects, closed (link_).
   BuildControls();
   WireHandlers();
@@ -139,7 +144,7 @@ void TMainForm::BuildControls() {
   messen =
       SpeedButton("messen", QStringLiteral("Messen"), QStringLiteral("measure"), {32, 32}, {294, 141, 147, 48}, this);
   licht = SpeedButton("licht", QStringLiteral("Licht"), QStringLiteral("light"), {32, 16}, {296, 199, 65, 47}, this);
-  winkel = SpeedButton("winkel", QStringLiteral("Winkel"), QStringLiteral("angle"), {32, 32}, {376, 199, 65, 47}, this);
+  winkel = SpeedButton("winkel", QStringLiteral("Winkel"), QStringLiteral("angle"), {24, 24}, {376, 199, 65, 47}, this);
 
   Label12 = new widgets::AutoLabel(QStringLiteral("Label12"), QStringLiteral("Firmware:"), 487, 171, right,
                                    identityBold, this);
@@ -149,6 +154,8 @@ void TMainForm::BuildControls() {
   QFont serial = identity;
   serial.setFamily(QStringLiteral("Arial"));
   SerialNr = new widgets::AutoLabel(QStringLiteral("SerialNr"), QStringLiteral("???"), 588, 204, left, serial, this);
+  SerialNr->SetRightLimit(708 - 4);
+  Label7->SetRightLimit(708 - 4);
 
   CheckBox1 = Named(new QCheckBox(QStringLiteral("AutoSample"), this), "CheckBox1");
   CheckBox1->setGeometry(498, 227, 97, 17);
@@ -322,31 +329,111 @@ void TMainForm::Timer2Timer() {
   }
 }
 
-void TMainForm::Timer1Timer() {
-  if (!link_.Transact()) {
-    ConnectionLossStep();
-    return;
-  }
-  SetStatusText(0, QString());
+void TMainForm::Timer1Timer() { cycle_.Tick(); }
+
+// ---- what the polling cycle shows ------------------------------------------------------------
+
+void TMainForm::ShowSerial(const QString& text) { SerialNr->SetCaption(text); }
+
+void TMainForm::ShowFirmware(const QString& text) { Label7->SetCaption(text); }
+
+void TMainForm::ShowValue60(const QString& text, const std::array<QString, 3>& letters) {
+  Label8->SetCaption(text);
+  Label17->SetCaption(letters[0]);
+  Label18->SetCaption(letters[1]);
+  Label19->SetCaption(letters[2]);
 }
+
+void TMainForm::ShowValue20(const QString& text, const std::array<QString, 3>& letters) {
+  Label36->SetCaption(text);
+  Label49->SetCaption(letters[0]);
+  Label52->SetCaption(letters[1]);
+  Label87->SetCaption(letters[2]);
+}
+
+void TMainForm::ShowMeasCount(const QString& text) { Label23->SetCaption(text); }
+
+void TMainForm::ResetShot() { Shot->SetItemIndex(0); }
+
+QString TMainForm::CommentText() const { return state_.Table.CommentBuffer; }
+
+void TMainForm::AppendReading(const protocol::ReadingRow& row) {
+  table::MeasurementRow measurement;
+  std::copy(row.begin(), row.end(), measurement.texts.begin());
+  AppendReadingRow(measurement);
+}
+
+void TMainForm::ShowGeometry(const QString& suffix) { SetStatusText(1, Text(Txt::MeasuringGeometry) + suffix); }
+
+void TMainForm::ClearConnectionMessage() { SetStatusText(0, QString()); }
+
+void TMainForm::ExchangeFailed() { ConnectionLossStep(); }
+
+// ---- operator requests -----------------------------------------------------------------------
+
+void TMainForm::messenClick() { state_.Cycle.RaiseRequest(protocol::MeasureRequest(state_.Cycle.LightOff)); }
+
+void TMainForm::lichtClick() {
+  // Raises no request: the next measurement is a normal or a dark one.
+  if (state_.Cycle.LightOff == 0) {
+    state_.Cycle.LightOff = 1;
+    licht->setIcon(QIcon(Image2->pixmap()));
+  } else {
+    state_.Cycle.LightOff = 0;
+    licht->setIcon(QIcon(Image3->pixmap()));
+  }
+}
+
+void TMainForm::RefHiClick(QObject* sender) {
+  std::optional<std::uint8_t> request;
+  if (sender == ori) {
+    request = protocol::RadioRequest(protocol::RadioSource::Orientation, ori->ItemIndex());
+  } else if (sender == MeasGeo) {
+    request = protocol::RadioRequest(protocol::RadioSource::MeasuringGeometry, MeasGeo->ItemIndex());
+  } else if (sender == Shot) {
+    request = protocol::RadioRequest(protocol::RadioSource::Shot, Shot->ItemIndex());
+  }
+  if (request) state_.Cycle.RaiseRequest(*request);
+}
+
+void TMainForm::Button1Click() {
+  // Two sample rows, appended without selecting them.
+  for (int i = 0; i < 2; ++i) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const protocol::TestReading reading = protocol::MakeTestReading(DrawTestNumber());
+    table::MeasurementRow row;
+    row.texts = {protocol::ReadingDateText(now),
+                 protocol::ReadingTimeText(now),
+                 reading.mode,
+                 reading.mode,
+                 reading.value,
+                 reading.value,
+                 QString()};
+    rows_.AppendRow(row);
+  }
+}
+
+void TMainForm::CheckBox1Click() {
+  if (CheckBox1->isChecked()) {
+    Timer3->start();
+  } else {
+    Timer3->stop();
+  }
+}
+
+void TMainForm::Timer3Timer() { messenClick(); }
 
 // ---- handlers filled in by later steps ----------------------------------------------------
 
 void TMainForm::InitGeo() {}
-void TMainForm::Timer3Timer() {}
 void TMainForm::langButtonClick() {}
 void TMainForm::geometrieClick() {}
 void TMainForm::Image4Click() {}
 void TMainForm::Image7Click() {}
-void TMainForm::messenClick() {}
-void TMainForm::lichtClick() {}
 void TMainForm::winkelClick() {}
-void TMainForm::CheckBox1Click() {}
-void TMainForm::RefHiClick(QObject*) {}
 void TMainForm::ListView1DblClick() {}
 void TMainForm::clearDClick() {}
 void TMainForm::clearLClick() {}
 void TMainForm::exportBClick() {}
-void TMainForm::Button1Click() {}
 
 }  // namespace app

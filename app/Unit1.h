@@ -11,11 +11,14 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
+#include <cstdlib>
+#include <functional>
 
 #include "AutoLabel.h"
 #include "ClickLabel.h"
 #include "InstrumentLink.h"
 #include "MeasurementModel.h"
+#include "PollingCycle.h"
 #include "ProcessState.h"
 #include "RadioGroup.h"
 
@@ -44,7 +47,7 @@ struct Forms {
   dialogs::TForm7* Form7 = nullptr;
 };
 
-class TMainForm : public QWidget {
+class TMainForm : public QWidget, private protocol::CycleView {
   Q_OBJECT
  public:
   // Builds the window, makes the first connection attempt and runs FormCreate.
@@ -58,6 +61,7 @@ class TMainForm : public QWidget {
   void SetStatusText(int field, const QString& text);
 
   usb::InstrumentLink& Link() { return link_; }
+  protocol::PollingCycle& Cycle() { return cycle_; }
   table::MeasurementModel& Rows() { return rows_; }
   // The text entry k of the current text set.
   QString Text(int k) const { return state_.Language.Text(k); }
@@ -136,6 +140,9 @@ class TMainForm : public QWidget {
   // scrolled into view.
   void AppendReadingRow(const table::MeasurementRow& row);
 
+  // Seam for tests: draws the test button's numbers (0 to 998).
+  std::function<int()> DrawTestNumber = [] { return std::rand() % 999; };
+
   // Puts the current text set on the window's controls.
   void ApplyLanguage();
   // After each failed exchange: the second failure since the last (re)connection is a loss.
@@ -148,8 +155,22 @@ class TMainForm : public QWidget {
   void BuildControls();
   void WireHandlers();
 
+  // What the polling cycle shows.
+  void ShowSerial(const QString& text) override;
+  void ShowFirmware(const QString& text) override;
+  void ShowValue60(const QString& text, const std::array<QString, 3>& letters) override;
+  void ShowValue20(const QString& text, const std::array<QString, 3>& letters) override;
+  void ShowMeasCount(const QString& text) override;
+  void ResetShot() override;
+  QString CommentText() const override;
+  void AppendReading(const protocol::ReadingRow& row) override;
+  void ShowGeometry(const QString& suffix) override;
+  void ClearConnectionMessage() override;
+  void ExchangeFailed() override;
+
   ProcessState& state_;
   usb::InstrumentLink link_;
+  protocol::PollingCycle cycle_;
   table::MeasurementModel rows_;
   Forms forms_;
   QLabel* statusFields_[2] = {nullptr, nullptr};

@@ -11,7 +11,36 @@
 namespace protocol {
 
 // Value of RestartMark while the cycle runs; any other value restarts it with the handshake.
+// HandshakeDone holds it once the handshake's reads have been sent.
 inline constexpr std::uint8_t kCycleRunning = 0xA5;
+
+// Values of RequestCode: the steps of the polling sequence and the one-shot requests. Values not
+// listed (0, 5 to 8, 26 to 255) act as kIdle.
+namespace rc {
+enum : std::uint8_t {
+  kIdle = 1,  // firmware query next (once the handshake is done)
+  kValue60First = 2,
+  kValue60Second = 3,
+  kHandshake = 4,  // memory read of the serial number
+  kShot = 9,
+  kDark = 10,
+  kGeo20 = 11,
+  kGeo60 = 12,
+  kGeoBoth = 13,
+  kOrientNormal = 14,
+  kOrient180 = 15,
+  kValue20First = 16,
+  kValue20Second = 17,
+  kReleaseDark1 = 18,
+  kLockDark1 = 19,
+  kReleaseDark2 = 20,
+  kLockDark2 = 21,
+  kRelease20 = 22,
+  kLock20 = 23,
+  kRelease60 = 24,
+  kLock60 = 25,
+};
+}  // namespace rc
 
 struct CycleState {
   std::uint8_t RequestCode = 0;

@@ -16,6 +16,9 @@ class AutoLabel : public QLabel {
 
   // Sets the text and resizes the label around its fixed edge.
   void SetCaption(const QString& text);
+  // A text wider than the room up to this x (the window's edge) is set in smaller type instead
+  // of being cut off. 0: no limit.
+  void SetRightLimit(int x);
 
  private:
   void Fit();
@@ -23,6 +26,8 @@ class AutoLabel : public QLabel {
   Qt::Alignment alignment_;
   int anchor_;  // the left edge, or the right edge of a right-aligned label
   int minWidth_;
+  int rightLimit_ = 0;
+  int designPixelSize_;
 };
 
 }  // namespace widgets
