@@ -63,9 +63,7 @@ QString WithoutTimeZone(const QString& format) {
   return out.trimmed();
 }
 
-QString ReadingDateText(const QDateTime& when) {
-  return QLocale::system().toString(when.date(), QLocale::ShortFormat);
-}
+QString ReadingDateText(const QDateTime& when) { return QLocale::system().toString(when.date(), QLocale::ShortFormat); }
 
 QString ReadingTimeText(const QDateTime& when) {
   const QLocale locale = QLocale::system();

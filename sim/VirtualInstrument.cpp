@@ -304,7 +304,8 @@ bool LoadScenario(const QString& path, Scenario& scenario, QString& error) {
         scenario.serial = latin.toStdString();
       } else if (key == QLatin1String("firmware")) {
         std::vector<std::uint8_t> bytes;
-        if (!ParseHexBytes(value, bytes) || bytes.size() != 2) return fail(QStringLiteral("firmware is two hexadecimal bytes"));
+        if (!ParseHexBytes(value, bytes) || bytes.size() != 2)
+          return fail(QStringLiteral("firmware is two hexadecimal bytes"));
         scenario.firmwareA = bytes[0];
         scenario.firmwareB = bytes[1];
       } else if (key == QLatin1String("geometry")) {
@@ -334,7 +335,8 @@ bool LoadScenario(const QString& path, Scenario& scenario, QString& error) {
     } else if (section == QLatin1String("readings")) {
       if (key != QLatin1String("reading")) return fail(QStringLiteral("unknown key %1").arg(key));
       const QStringList parts = value.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-      if (parts.size() < 2) return fail(QStringLiteral("a reading is: gloss 20°, gloss 60°, then optional letters L C D"));
+      if (parts.size() < 2)
+        return fail(QStringLiteral("a reading is: gloss 20°, gloss 60°, then optional letters L C D"));
       GlossReading r;
       bool ok20 = false, ok60 = false;
       r.gloss20 = parts[0].toDouble(&ok20);

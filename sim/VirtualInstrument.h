@@ -39,16 +39,16 @@ struct GlossReading {
 };
 
 struct Scenario {
-  std::string serial = "QX31804711";     // ten characters
-  std::uint8_t firmwareA = 0x08;         // below 8 the program reports "No 318 QX -Device"
+  std::string serial = "QX31804711";  // ten characters
+  std::uint8_t firmwareA = 0x08;      // below 8 the program reports "No 318 QX -Device"
   std::uint8_t firmwareB = 0x15;
-  int geometry = 3;                      // 1: 60°, 2: 20°, 3: 20° + 60°, 0: none
-  std::chrono::milliseconds latency{1};  // from a request to its reply
-  std::chrono::milliseconds autoReading{5000};  // its own button; 0: only on request
-  std::vector<GlossReading> readings;    // played in order and repeated; empty: random samples
-  std::optional<std::uint32_t> silentFromExchange;             // counted from 1
+  int geometry = 3;                                 // 1: 60°, 2: 20°, 3: 20° + 60°, 0: none
+  std::chrono::milliseconds latency{1};             // from a request to its reply
+  std::chrono::milliseconds autoReading{5000};      // its own button; 0: only on request
+  std::vector<GlossReading> readings;               // played in order and repeated; empty: random samples
+  std::optional<std::uint32_t> silentFromExchange;  // counted from 1
   std::map<std::uint32_t, std::array<std::uint8_t, 8>> oddReplies;  // exchange number -> reply
-  std::vector<std::chrono::milliseconds> unplugAt;               // after start
+  std::vector<std::chrono::milliseconds> unplugAt;                  // after start
   std::vector<std::chrono::milliseconds> replugAt;
 };
 

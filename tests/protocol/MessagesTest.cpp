@@ -9,7 +9,9 @@ namespace {
 
 using namespace protocol;
 
-std::array<std::uint8_t, 4> Half(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) { return {a, b, c, d}; }
+std::array<std::uint8_t, 4> Half(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+  return {a, b, c, d};
+}
 
 TEST(Messages, FirmwareText) {
   struct Case {
@@ -17,8 +19,11 @@ TEST(Messages, FirmwareText) {
     const char* text;
   };
   const Case cases[] = {
-      {0x07, 0x15, "No 318 QX -Device"}, {0x00, 0x00, "No 318 QX -Device"}, {0x08, 0x15, "08 15 "},
-      {0xFF, 0x0A, "FF 0A "},            {0x80, 0xAB, "80 AB "},
+      {0x07, 0x15, "No 318 QX -Device"},
+      {0x00, 0x00, "No 318 QX -Device"},
+      {0x08, 0x15, "08 15 "},
+      {0xFF, 0x0A, "FF 0A "},
+      {0x80, 0xAB, "80 AB "},
   };
   for (const Case& c : cases) EXPECT_EQ(FirmwareText(c.a, c.b), QString::fromLatin1(c.text)) << int(c.a);
 }
@@ -40,8 +45,8 @@ TEST(Messages, ValuesAreJoinedDecimalMarkedAndSpaced) {
        u"  8   5 , 3     ", u" 8 5,3  "},
       {"a 20° value with ',' keeps it", Half(' ', '1', 0, '2'), Half(',', '5', ' ', ' '), false, '.',
        u"  1   2 , 5     ", u" 1 2,5  "},
-      {"60° ',' becomes '.' with '.' as the system mark", Half(' ', '1', 0, '2'), Half(',', '5', ' ', ' '), true,
-       '.', u"  1   2 . 5     ", u" 1 2.5  "},
+      {"60° ',' becomes '.' with '.' as the system mark", Half(' ', '1', 0, '2'), Half(',', '5', ' ', ' '), true, '.',
+       u"  1   2 . 5     ", u" 1 2.5  "},
       {"a byte 0x00 disappears with its blank", Half(0x00, '9', 0x00, '1'), Half('.', '0', 0x00, 0x00), true, ',',
        u"9   1 , 0 ", u"9 1,0"},
       {"Windows-1252 characters", Half(0x80, 0xB0, 0x00, 'x'), Half(0xE9, 0x9F, ' ', 'A'), false, '.',
@@ -85,7 +90,7 @@ TEST(Messages, SerialAndGeometryTexts) {
   serial = {'Q', 'X', '1', '2', '3', '4', '5', '6', '7', 0xB0};
   EXPECT_EQ(SerialText(serial), QStringLiteral("Q X 1 2 3 4 5 6 7 ° "));
 
-  const std::pair<int, const char16_t*> suffixes[] = {{0, u": -----"}, {1, u": 60°"},     {2, u": 20°"},
+  const std::pair<int, const char16_t*> suffixes[] = {{0, u": -----"},     {1, u": 60°"},   {2, u": 20°"},
                                                       {3, u": 20° + 60°"}, {4, u": undef"}, {9, u": undef"},
                                                       {255, u": undef"},   {-1, u": undef"}};
   for (const auto& [code, suffix] : suffixes) EXPECT_EQ(GeometrySuffix(code), QString::fromUtf16(suffix)) << code;
@@ -149,18 +154,23 @@ TEST(OperatorRequests, ButtonsAndChoicesGiveTheirRequestCodes) {
     std::optional<std::uint8_t> request;
   };
   const Case cases[] = {
-      {RadioSource::Orientation, 0, rc::kOrientNormal}, {RadioSource::Orientation, 1, rc::kOrient180},
-      {RadioSource::Orientation, 2, std::nullopt},      {RadioSource::MeasuringGeometry, 0, rc::kGeo20},
-      {RadioSource::MeasuringGeometry, 1, rc::kGeo60},  {RadioSource::MeasuringGeometry, 2, rc::kGeoBoth},
-      {RadioSource::Shot, 0, std::nullopt},             {RadioSource::Shot, 1, rc::kShot},
-      {RadioSource::Shot, 2, rc::kDark},                {RadioSource::Shot, -1, std::nullopt},
+      {RadioSource::Orientation, 0, rc::kOrientNormal},
+      {RadioSource::Orientation, 1, rc::kOrient180},
+      {RadioSource::Orientation, 2, std::nullopt},
+      {RadioSource::MeasuringGeometry, 0, rc::kGeo20},
+      {RadioSource::MeasuringGeometry, 1, rc::kGeo60},
+      {RadioSource::MeasuringGeometry, 2, rc::kGeoBoth},
+      {RadioSource::Shot, 0, std::nullopt},
+      {RadioSource::Shot, 1, rc::kShot},
+      {RadioSource::Shot, 2, rc::kDark},
+      {RadioSource::Shot, -1, std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(RadioRequest(c.source, c.item), c.request) << c.item;
 }
 
 TEST(OperatorRequests, TestReadings) {
   const std::tuple<int, const char*, const char*> cases[] = {
-      {905, "90.5", "C"}, {900, "90.0", ""}, {99, "9.9", "D"}, {0, "0.0", "D"},
+      {905, "90.5", "C"}, {900, "90.0", ""},  {99, "9.9", "D"},  {0, "0.0", "D"},
       {100, "10.0", ""},  {998, "99.8", "C"}, {500, "50.0", ""},
   };
   for (const auto& [n, value, mode] : cases) {

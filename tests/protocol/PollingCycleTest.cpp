@@ -39,7 +39,9 @@ class RecordingView : public CycleView {
 // The cycle with a scripted instrument: each exchange records the request and answers with the
 // next scripted reply (nullopt: the exchange fails), or with an ignored code when none is left.
 struct Harness {
-  Harness() : cycle(state, frame, [this] { return Exchange(); }, view) {
+  Harness()
+      : cycle(
+            state, frame, [this] { return Exchange(); }, view) {
     cycle.DecimalSeparator = ',';
     cycle.Now = [] { return QDateTime(QDate(2026, 12, 8), QTime(9, 30, 5)); };
   }
@@ -189,9 +191,8 @@ TEST(PollingCycle, ValuesOfAGeometryNotInUseShowDashes) {
 
 TEST(PollingCycle, TheGeometryFieldFollowsReportsOnlyWhenTheCodeChanges) {
   Harness h;
-  h.replies = {Reply({0x55, 0xF0, 0}), Reply({0x55, 0xF0, 3}), Reply({0x55, 0xF0, 3}),
-               Reply({0xE1}),          Reply({0x55, 0xF0, 3}), Reply({0x55, 0xF0, 9}),
-               Reply({0xED}),          Reply({0x55, 0x77, 1})};
+  h.replies = {Reply({0x55, 0xF0, 0}), Reply({0x55, 0xF0, 3}), Reply({0x55, 0xF0, 3}), Reply({0xE1}),
+               Reply({0x55, 0xF0, 3}), Reply({0x55, 0xF0, 9}), Reply({0xED}),          Reply({0x55, 0x77, 1})};
   h.Ticks(8);
   EXPECT_EQ(h.view.geometry, (std::vector<QString>{QStringLiteral(": 20° + 60°"), QStringLiteral(": 60°"),
                                                    QStringLiteral(": undef"), QStringLiteral(": -----")}));

@@ -130,9 +130,9 @@ TEST(VirtualInstrument, TakesItsOwnReadingsAndPlaysScriptedFaults) {
 
   EXPECT_EQ(Ask(instrument, {REQ_VALUE, 0x00})[1], REP_GEO_REPORT);  // exchange 1
   now += std::chrono::milliseconds(3100);
-  EXPECT_EQ(Ask(instrument, {REQ_FIRMWARE})[0], REQ_FIRMWARE);      // 2: the button is pressed here
-  EXPECT_EQ(Ask(instrument, {REQ_FIRMWARE})[0], 0x42);              // 3: an odd reply
-  const Fetched own = FetchReading(instrument);                     // 4 to 7
+  EXPECT_EQ(Ask(instrument, {REQ_FIRMWARE})[0], REQ_FIRMWARE);  // 2: the button is pressed here
+  EXPECT_EQ(Ask(instrument, {REQ_FIRMWARE})[0], 0x42);          // 3: an odd reply
+  const Fetched own = FetchReading(instrument);                 // 4 to 7
   ASSERT_TRUE(own.complete);
   EXPECT_EQ(own.mode & 0x01, 0x01);  // "C": taken with the instrument's own button
   for (int i = 8; i < 12; ++i) Ask(instrument, {REQ_FIRMWARE});
@@ -181,7 +181,7 @@ TEST(Scenario, ReadsEveryKeyAndReportsMistakesWithTheirLine) {
   EXPECT_EQ(s.silentFromExchange, 600u);
   EXPECT_EQ(s.oddReplies.at(100)[0], 0x77);
   EXPECT_EQ(s.unplugAt, (std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(10000),
-                                                                 std::chrono::milliseconds(30000)}));
+                                                                std::chrono::milliseconds(30000)}));
   EXPECT_EQ(s.replugAt.size(), 1u);
 
   const std::pair<const char*, const char*> mistakes[] = {
