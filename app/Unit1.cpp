@@ -5,6 +5,7 @@
 
 #include "Art.h"
 #include "Messages.h"
+#include "Unit5.h"
 
 namespace app {
 namespace {
@@ -337,7 +338,9 @@ void TMainForm::Timer3Timer() {}
 void TMainForm::langButtonClick() {}
 void TMainForm::geometrieClick() {}
 void TMainForm::Image4Click() {}
-void TMainForm::Image7Click() {}
+void TMainForm::Image7Click() {
+  if (forms_.Form5 != nullptr) forms_.Form5->ShowModal();  // its result means nothing here
+}
 void TMainForm::messenClick() {}
 void TMainForm::lichtClick() {}
 void TMainForm::winkelClick() {}
