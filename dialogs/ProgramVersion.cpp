@@ -71,7 +71,9 @@ QString VersionInNotes(const QByteArray& segment, bool bigEndian, quint64 align)
     const quint64 descSize = f.U32(at + 4);
     const quint32 type = f.U32(at + 8);
     const quint64 name = at + 12;
-    const quint64 desc = name + AlignUp(nameSize, align);
+    // The padding aligns the description's place in the note, header included (which matters
+    // for 8-byte aligned notes, whose 12-byte header is not a multiple of 8).
+    const quint64 desc = at + AlignUp(12 + nameSize, align);
     if (!f.Has(name, nameSize) || !f.Has(desc, descSize)) return {};
     if (type == KORVANTA_NOTE_TYPE && nameSize == kOwnerSize &&
         std::memcmp(f.Data(name), KORVANTA_NOTE_OWNER, kOwnerSize) == 0 && descSize >= 8) {
