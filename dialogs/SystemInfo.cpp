@@ -1,6 +1,7 @@
 #include "SystemInfo.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace dialogs {
 
@@ -79,9 +80,10 @@ QString FullNameFromGecos(const QByteArray& gecos) {
 }
 
 QString FirstLineOfFile(const QString& path) {
+  // Only a plain file: opening a pipe would wait for its writer, a device would never end.
+  if (!QFileInfo(path).isFile()) return {};
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
-  // One line is all we want: a huge or endless file (a device, say) must not be read whole.
   QByteArray line = file.readLine(4096);
   return QString::fromUtf8(line).trimmed();
 }

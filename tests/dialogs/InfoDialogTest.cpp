@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/utsname.h>
 
 #include <QImage>
@@ -40,7 +41,9 @@ class FakeSystem : public dialogs::SystemInfo {
   FakeAnswers& answers_;
 };
 
-SystemVersion Xp() { return dialogs::FromWindowsVersion(5, 1, 2600, dialogs::kWin32NT, QStringLiteral("Service Pack 3")); }
+SystemVersion Xp() {
+  return dialogs::FromWindowsVersion(5, 1, 2600, dialogs::kWin32NT, QStringLiteral("Service Pack 3"));
+}
 
 struct Fixture {
   explicit Fixture(int languageIndex = 0) {
@@ -85,8 +88,7 @@ TEST(InfoDialog, SystemLineForEachVersion) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Fixture f;
-    f.answers.version =
-        dialogs::FromWindowsVersion(c.major, c.minor, c.build, c.platform, QString::fromLatin1(c.csd));
+    f.answers.version = dialogs::FromWindowsVersion(c.major, c.minor, c.build, c.platform, QString::fromLatin1(c.csd));
     f.Show();
     EXPECT_EQ(f.form.sys->text(), QString::fromLatin1(c.sys));
     EXPECT_EQ(f.form.sp->text(), QString::fromLatin1(c.sp));
@@ -291,8 +293,8 @@ TEST(InfoDialog, PlatformAnswersDescribeThisMachine) {
   const SystemVersion v = system->Version();
   utsname names{};
   ASSERT_EQ(uname(&names), 0);
-  const SystemVersion expected = dialogs::FromUnixVersion(v.Name, QString::fromLocal8Bit(names.sysname),
-                                                          QString::fromLocal8Bit(names.release));
+  const SystemVersion expected =
+      dialogs::FromUnixVersion(v.Name, QString::fromLocal8Bit(names.sysname), QString::fromLocal8Bit(names.release));
   EXPECT_TRUE(v.Known);
   EXPECT_FALSE(v.Name.isEmpty());
   EXPECT_EQ(dialogs::SystemLine(v), dialogs::SystemLine(expected));
@@ -310,6 +312,8 @@ TEST(InfoDialog, PlatformAnswersDescribeThisMachine) {
   testing_support::WriteFileBytes(dir.File(QStringLiteral("org")), "  Acme & Sons \r\nsecond line\n");
   EXPECT_EQ(dialogs::FirstLineOfFile(dir.File(QStringLiteral("org"))), QStringLiteral("Acme & Sons"));
   EXPECT_EQ(dialogs::FirstLineOfFile(dir.File(QStringLiteral("none"))), QString());
+  ASSERT_EQ(mkfifo(QFile::encodeName(dir.File(QStringLiteral("fifo"))).constData(), 0600), 0);
+  EXPECT_EQ(dialogs::FirstLineOfFile(dir.File(QStringLiteral("fifo"))), QString());  // and does not wait
 }
 
 }  // namespace
