@@ -6,7 +6,7 @@ Program::Program(ProcessState& state, usb::UsbAccess& access) {
   const auto created = [this](QWidget* w) { CreationOrder.append(w->objectName()); };
   MainForm = std::make_unique<TMainForm>(state, access);
   created(MainForm.get());
-  Form5 = std::make_unique<dialogs::TForm5>();
+  Form5 = std::make_unique<dialogs::TForm5>(state.Language, dialogs::MakePlatformSystemInfo());
   created(Form5.get());
   Form2 = std::make_unique<table::TForm2>(state.Language, state.Table);
   created(Form2.get());

@@ -6,6 +6,7 @@
 #include "Art.h"
 #include "Messages.h"
 #include "OperatorRequests.h"
+#include "Unit5.h"
 
 namespace app {
 namespace {
@@ -429,7 +430,9 @@ void TMainForm::InitGeo() {}
 void TMainForm::langButtonClick() {}
 void TMainForm::geometrieClick() {}
 void TMainForm::Image4Click() {}
-void TMainForm::Image7Click() {}
+void TMainForm::Image7Click() {
+  if (forms_.Form5 != nullptr) forms_.Form5->ShowModal();  // its result means nothing here
+}
 void TMainForm::winkelClick() {}
 void TMainForm::ListView1DblClick() {}
 void TMainForm::clearDClick() {}

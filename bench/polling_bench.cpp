@@ -46,8 +46,8 @@ class NullView : public CycleView {
 
 // The replies of one polling sequence with a new reading in it.
 const Frame kReplies[5] = {
-    {0x5A, 0x08, 0x15, 0, 0, 0, 0, 0},       {0x55, 0x00, ' ', ' ', 0x02, ' ', 0, 0},
-    {0x55, 0x01, '8', '8', '.', '5', 0, 0},  {0x55, 0x02, ' ', ' ', 0x00, ' ', 0, 0},
+    {0x5A, 0x08, 0x15, 0, 0, 0, 0, 0},      {0x55, 0x00, ' ', ' ', 0x02, ' ', 0, 0},
+    {0x55, 0x01, '8', '8', '.', '5', 0, 0}, {0x55, 0x02, ' ', ' ', 0x00, ' ', 0, 0},
     {0x55, 0x03, '7', '5', '.', '3', 0, 0},
 };
 
@@ -57,10 +57,13 @@ void BM_PollingTick(benchmark::State& state) {
   Frame frame{};
   NullView view;
   std::size_t next = 0;
-  PollingCycle cycle(s, frame, [&] {
-    frame = kReplies[next++ % 5];
-    return true;
-  }, view);
+  PollingCycle cycle(
+      s, frame,
+      [&] {
+        frame = kReplies[next++ % 5];
+        return true;
+      },
+      view);
   for (int i = 0; i < 12; ++i) cycle.Tick();  // past the handshake
   for (auto _ : state) cycle.Tick();
 }

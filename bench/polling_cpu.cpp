@@ -40,9 +40,8 @@ Run Measure(int seconds, const std::function<long long()>& events) {
 }
 
 void Print(const char* what, const Run& r, const char* unit) {
-  std::printf("%-34s %6.2f s CPU in %6.2f s = %5.2f %% of one core, %7.2f %s/s (%lld of %.0f due)\n", what,
-              r.cpu, r.wall, 100.0 * r.cpu / r.wall, static_cast<double>(r.events) / r.wall, unit, r.events,
-              r.wall / 0.05);
+  std::printf("%-34s %6.2f s CPU in %6.2f s = %5.2f %% of one core, %7.2f %s/s (%lld of %.0f due)\n", what, r.cpu,
+              r.wall, 100.0 * r.cpu / r.wall, static_cast<double>(r.events) / r.wall, unit, r.events, r.wall / 0.05);
 }
 
 }  // namespace
@@ -68,11 +67,12 @@ int main(int argc, char** argv) {
   app::ProcessState state;
   app::TMainForm window(state, bus);
   window.show();
-  const Run polling = Measure(seconds, [&instrument] { return static_cast<long long>(instrument.Instrument().Exchanges()); });
+  const Run polling =
+      Measure(seconds, [&instrument] { return static_cast<long long>(instrument.Instrument().Exchanges()); });
 
   Print("bare 50 ms precise timer", bare, "ticks");
   Print("program polling the instrument", polling, "exchanges");
-  std::printf("%-34s %5.2f %% of one core; %d readings appended\n", "polling costs", 100.0 * (polling.cpu / polling.wall - bare.cpu / bare.wall),
-              window.Rows().Count());
+  std::printf("%-34s %5.2f %% of one core; %d readings appended\n", "polling costs",
+              100.0 * (polling.cpu / polling.wall - bare.cpu / bare.wall), window.Rows().Count());
   return 0;
 }

@@ -1,7 +1,208 @@
 #include "Unit5.h"
 
-namespace dialogs {
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QMessageBox>
 
-TForm5::TForm5(QWidget* parent) : ModalForm(QStringLiteral("Form5"), 514, 297, parent) {}
+#include "Art.h"
+#include "ProgramVersion.h"
+
+namespace dialogs {
+namespace {
+
+// The title colour as the platform writes it, 0x00BBGGRR.
+constexpr quint32 kTitleColour = 0xB87841;
+
+QColor ColourFromBgr(quint32 bgr) {
+  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+void SetTextColour(QWidget* w, const QColor& colour) {
+  QPalette p = w->palette();
+  p.setColor(QPalette::WindowText, colour);
+  w->setPalette(p);
+}
+
+QFont PixelFont(const QFont& base, int pixels, bool bold = false) {
+  QFont f = base;
+  f.setPixelSize(pixels);
+  f.setBold(bold);
+  return f;
+}
+
+template <typename T>
+T* Named(T* widget, const char* objectName) {
+  widget->setObjectName(QString::fromLatin1(objectName));
+  return widget;
+}
+
+// A label for what the system reports: plain text, whatever it looks like.
+widgets::AutoLabel* DataLabel(const char* objectName, const char* text, int left, int top, const QFont& font,
+                              QWidget* parent) {
+  auto* l = new widgets::AutoLabel(QString::fromLatin1(objectName), QString::fromLatin1(text), left, top, Qt::AlignLeft,
+                                   font, parent);
+  l->setTextFormat(Qt::PlainText);
+  return l;
+}
+
+widgets::ClickLabel* LinkLabel(const char* objectName, const QString& text, const QString& hint, int left, int top,
+                               const QFont& font, QWidget* parent) {
+  auto* l = Named(new widgets::ClickLabel(parent), objectName);
+  QFont f = font;
+  f.setUnderline(true);
+  l->setFont(f);
+  l->setTextFormat(Qt::PlainText);
+  l->setText(text);
+  l->setToolTip(hint);
+  SetTextColour(l, Qt::blue);
+  l->move(left, top);
+  l->adjustSize();
+  return l;
+}
+
+// Shown when the desktop has no program for a link; %1 is the address, so that it can be used by
+// hand.
+QString OpenFailedText(int languageIndex) {
+  switch (languageIndex) {
+    case i18n::kGerman:
+      return QStringLiteral("Die Adresse konnte nicht geöffnet werden:\n%1");
+    case i18n::kFrench:
+      return QStringLiteral("Impossible d'ouvrir l'adresse :\n%1");
+    default:
+      return QStringLiteral("The address could not be opened:\n%1");
+  }
+}
+
+}  // namespace
+
+TForm5::TForm5(const i18n::LanguageState& language, std::unique_ptr<SystemInfo> system, QWidget* parent)
+    : ModalForm(QStringLiteral("Form5"), 514, 297, parent),
+      OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
+      language_(language),
+      system_(std::move(system)) {
+  setWindowTitle(QStringLiteral("Info"));
+  const QFont form(QStringLiteral("MS Sans Serif"), 8);
+  setFont(form);
+
+  Image1 = Named(new QLabel(this), "Image1");
+  Image1->setPixmap(widgets::LoadArt(QStringLiteral("logo"), 124, 31));
+  Image1->setGeometry(16, 16, 124, 31);
+  Image2 = Named(new QLabel(this), "Image2");
+  Image2->setPixmap(widgets::LoadArt(QStringLiteral("strip"), 249, 15));
+  Image2->setGeometry(16, 56, 249, 15);
+  Image2->hide();
+
+  // The product title keeps its place before the registered sign at 359.
+  QFont title = PixelFont(form, 32, true);
+  title.setFamily(QStringLiteral("Arial"));
+  while (title.pixelSize() > 16 &&
+         QFontMetrics(title).horizontalAdvance(QStringLiteral("KORVANTA III")) > 359 - 160 - 2) {
+    title.setPixelSize(title.pixelSize() - 1);
+  }
+  Label6 = Named(new QLabel(QStringLiteral("KORVANTA III"), this), "Label6");
+  Label6->setFont(title);
+  Label6->move(160, 8);
+  Label6->adjustSize();
+  Label9 = Named(new QLabel(QStringLiteral("®"), this), "Label9");
+  Label9->setFont(PixelFont(form, 16));
+  Label9->move(359, 8);
+  Label9->adjustSize();
+  Label10 = Named(new QLabel(QStringLiteral("318 QX"), this), "Label10");
+  Label10->setFont(title);
+  Label10->move(384, 8);
+  Label10->adjustSize();
+  for (QLabel* l : {Label6, Label9, Label10}) SetTextColour(l, Qt::blue);
+
+  sys = DataLabel("sys", "Windows 95/98/NT", 16, 120, form, this);
+  sp = DataLabel("sp", "Service Pack", 16, 136, form, this);
+  text1 = DataLabel("text1", "Version: 0.16.D", 16, 192, form, this);
+  Label7 = DataLabel("Label7", "Lizenznehmer:", 16, 216, form, this);
+  name = DataLabel("name", "Name", 16, 240, form, this);
+  org = DataLabel("org", "Organisation", 16, 256, form, this);
+  Label3 = DataLabel("Label3", "Internet:", 352, 224, form, this);
+
+  web = LinkLabel("web", QStringLiteral("VOSKARIN Website"), QStringLiteral("Voskarin Website aufrufen"), 352, 243,
+                  form, this);
+  mail = LinkLabel("mail", QStringLiteral("EMail (") + SupportAddress() + QLatin1Char(')'),
+                   QStringLiteral("EMail an Support senden"), 352, 256, form, this);
+
+  ok = Named(new QPushButton(QStringLiteral("OK"), this), "ok");
+  ok->setGeometry(408, 144, 73, 25);
+  ok->setDefault(true);
+
+  // The owner labels show the ampersands they are given doubled as one: like a caption with an
+  // accelerator, which a label only is when it has a buddy. Doubled, no text of theirs ever names
+  // a key.
+  name->setBuddy(ok);
+  org->setBuddy(ok);
+
+  connect(ok, &QPushButton::clicked, this, [this] { done(widgets::mrOk); });
+  connect(web, &widgets::ClickLabel::clicked, this, &TForm5::webClick);
+  connect(mail, &widgets::ClickLabel::clicked, this, &TForm5::mailClick);
+}
+
+TForm5::~TForm5() = default;
+
+QString TForm5::WebAddress() { return QStringLiteral(KORVANTA_WEB_ADDRESS); }
+
+QString TForm5::SupportAddress() { return QStringLiteral(KORVANTA_SUPPORT_MAIL); }
+
+void TForm5::FormShow() {
+  // 1. Heading of the owner block; a language we do not know keeps what the label shows.
+  switch (language_.LanguageIndex) {
+    case i18n::kEnglish:
+      Label7->SetCaption(QStringLiteral("Licensee"));
+      break;
+    case i18n::kGerman:
+      Label7->SetCaption(QStringLiteral("Lizenznehmer"));
+      break;
+    case i18n::kFrench:
+      Label7->SetCaption(QStringLiteral("Licencié"));
+      break;
+    default:
+      break;
+  }
+
+  // 2. Title colours.
+  for (QLabel* l : {Label6, Label9, Label10}) SetTextColour(l, ColourFromBgr(kTitleColour));
+
+  // 3. Operating system. A system of no family we know keeps both lines and has no owner.
+  const SystemVersion version = system_->Version();
+  if (version.Known) {
+    sys->SetCaption(SystemLine(version));
+    sp->SetCaption(version.ServicePack);
+
+    // 4. Owner block; where no owner is recorded at all, the labels keep what they show.
+    const OwnerInfo owner = system_->Owner();
+    if (owner.Found) {
+      name->SetCaption(DoubleAmpersands(owner.Name));
+      org->SetCaption(DoubleAmpersands(owner.Organisation));
+    }
+  }
+
+  // 5. Version line; its prefix is the same in every language.
+  text1->SetCaption(QStringLiteral("Programm-Version: ") + ProductVersionText());
+}
+
+QString TForm5::ProductVersionText() const { return ProductVersionOfFile(system_->ProgramFilePath()); }
+
+void TForm5::webClick() { Open(QUrl(WebAddress())); }
+
+void TForm5::mailClick() { Open(QUrl(QStringLiteral("mailto:") + SupportAddress())); }
+
+void TForm5::Open(const QUrl& url) {
+  if (OpenUrl && OpenUrl(url)) return;
+  QMessageBox::warning(this, windowTitle(), OpenFailedText(language_.LanguageIndex).arg(url.toString()));
+}
+
+void TForm5::keyPressEvent(QKeyEvent* event) {
+  // Escape ends the dialog as OK does; only the close box cancels it.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    done(widgets::mrOk);
+    return;
+  }
+  ModalForm::keyPressEvent(event);
+}
 
 }  // namespace dialogs

@@ -1,14 +1,67 @@
-// TForm5: the info dialog.
+// TForm5: the info dialog. Shows the program version, the operating system and its registered
+// owner, and links to the maker's web site and support mailbox. Everything is gathered anew each
+// time it is shown.
 #pragma once
 
+#include <QLabel>
+#include <QPushButton>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+#include "AutoLabel.h"
+#include "ClickLabel.h"
+#include "Language.h"
 #include "ModalForm.h"
+#include "SystemInfo.h"
 
 namespace dialogs {
 
 class TForm5 : public widgets::ModalForm {
   Q_OBJECT
  public:
-  explicit TForm5(QWidget* parent = nullptr);
+  // `language` gives LanguageIndex; `system` answers what the dialog shows about the machine.
+  TForm5(const i18n::LanguageState& language, std::unique_ptr<SystemInfo> system, QWidget* parent = nullptr);
+  ~TForm5() override;
+
+  QLabel* Image1;
+  QLabel* Image2;
+  QLabel* Label6;
+  QLabel* Label9;
+  QLabel* Label10;
+  widgets::AutoLabel* sys;
+  widgets::AutoLabel* sp;
+  widgets::AutoLabel* text1;
+  widgets::AutoLabel* Label7;
+  widgets::AutoLabel* name;
+  widgets::AutoLabel* org;
+  widgets::AutoLabel* Label3;
+  widgets::ClickLabel* web;
+  widgets::ClickLabel* mail;
+  QPushButton* ok;
+
+  void webClick();
+  void mailClick();
+  // The program's product version as "a.b.c.d", read from the program file's own version
+  // information; empty when it cannot be read.
+  QString ProductVersionText() const;
+
+  // The maker's web site and support mailbox, chosen when the program is built.
+  static QString WebAddress();
+  static QString SupportAddress();
+
+  // Hands an address to the desktop; false when no program could be started for it.
+  std::function<bool(const QUrl&)> OpenUrl;
+
+ protected:
+  void FormShow() override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void Open(const QUrl& url);
+
+  const i18n::LanguageState& language_;
+  std::unique_ptr<SystemInfo> system_;
 };
 
 }  // namespace dialogs
