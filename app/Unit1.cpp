@@ -1,10 +1,14 @@
 #include "Unit1.h"
 
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QShowEvent>
 
 #include "Art.h"
+#include "GeometryRequests.h"
 #include "Messages.h"
+#include "Unit6.h"
+#include "Unit7.h"
 
 namespace app {
 namespace {
@@ -330,17 +334,52 @@ void TMainForm::Timer1Timer() {
   SetStatusText(0, QString());
 }
 
+// ---- geometry administration -----------------------------------------------------------------
+
+void TMainForm::InitGeo() {
+  if (forms_.Form6 == nullptr || forms_.Form7 == nullptr) return;
+  // The admin dialog comes up without the warning, releases everything, closes itself after
+  // 2.5 s and selects 20° + 60° through the hidden measuring-geometry dialog.
+  state_.Geometry.StartupGeometryPending = true;
+  geometrieClick();
+}
+
+void TMainForm::geometrieClick() {
+  if (forms_.Form7 == nullptr) return;
+  if (!state_.Geometry.StartupGeometryPending) {
+    QMessageBox warning(QMessageBox::Warning, Text(Txt::SetupWarningTitle), Text(Txt::SetupWarning),
+                        QMessageBox::Yes | QMessageBox::No, this);
+    if (warning.exec() != QMessageBox::Yes) return;
+  }
+  forms_.Form7->ShowModal();
+}
+
+void TMainForm::winkelClick() {
+  if (forms_.Form6 == nullptr) return;
+  if (forms_.Form6->ShowModal() != widgets::mrOk) return;
+  switch (forms_.Form6->GeometryChoice) {
+    case 1:
+      state_.Cycle.RaiseRequest(dialogs::kRequestGeo20);
+      break;
+    case 2:
+      state_.Cycle.RaiseRequest(dialogs::kRequestGeo60);
+      break;
+    case 3:
+      state_.Cycle.RaiseRequest(dialogs::kRequestGeoBoth);
+      break;
+    default:  // nothing chosen
+      break;
+  }
+}
+
 // ---- handlers filled in by later steps ----------------------------------------------------
 
-void TMainForm::InitGeo() {}
 void TMainForm::Timer3Timer() {}
 void TMainForm::langButtonClick() {}
-void TMainForm::geometrieClick() {}
 void TMainForm::Image4Click() {}
 void TMainForm::Image7Click() {}
 void TMainForm::messenClick() {}
 void TMainForm::lichtClick() {}
-void TMainForm::winkelClick() {}
 void TMainForm::CheckBox1Click() {}
 void TMainForm::RefHiClick(QObject*) {}
 void TMainForm::ListView1DblClick() {}
