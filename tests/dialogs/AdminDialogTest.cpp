@@ -92,7 +92,8 @@ TEST_F(AdminDialog, LockingTheSecondGeometryReleasesTheFirstAndChecksItsBoxAgain
     bool first20;
     int lock, release, selectedAtEnd;
   };
-  for (const Row& r : {Row{true, kRequestLock60, kRequestRelease20, 0}, Row{false, kRequestLock20, kRequestRelease60, 1}}) {
+  for (const Row& r :
+       {Row{true, kRequestLock60, kRequestRelease20, 0}, Row{false, kRequestLock20, kRequestRelease60, 1}}) {
     SCOPED_TRACE(r.first20 ? "20° locked first" : "60° locked first");
     Leave(r.first20 ? kOff : kOn, r.first20 ? kOn : kOff, kOn);
     StateBox* second = r.first20 ? form7.geo60 : form7.geo20;
@@ -138,9 +139,9 @@ TEST_F(AdminDialog, ADarkMeasurementChangeRaisesTwoRequestsAndHoldsTheControlsFo
     Qt::CheckState from;
     int first, second;
   };
-  for (const Row& r : {Row{Qt::PartiallyChecked, kRequestReleaseDark1, kRequestReleaseDark2},
-                       Row{kOn, kRequestLockDark1, kRequestLockDark2},
-                       Row{kOff, kRequestReleaseDark1, kRequestReleaseDark2}}) {
+  for (const Row& r :
+       {Row{Qt::PartiallyChecked, kRequestReleaseDark1, kRequestReleaseDark2},
+        Row{kOn, kRequestLockDark1, kRequestLockDark2}, Row{kOff, kRequestReleaseDark1, kRequestReleaseDark2}}) {
     SCOPED_TRACE(r.from);
     Leave(kOn, kOn, r.from);
     const std::size_t before = log.Size();
@@ -176,8 +177,8 @@ TEST_F(AdminDialog, ReleaseAllWithEveryBoxCheckedRaisesTheFourReleasesAndNoCheck
 
   ASSERT_TRUE(WaitUntil([&] { return SequenceOver(); }));
   EXPECT_EQ(cycle.RestartMark, 1);
-  EXPECT_EQ(log.Codes(), (std::vector<int>{kRequestRelease20, kRequestRelease60, kRequestReleaseDark1,
-                                           kRequestReleaseDark2}));
+  EXPECT_EQ(log.Codes(),
+            (std::vector<int>{kRequestRelease20, kRequestRelease60, kRequestReleaseDark1, kRequestReleaseDark2}));
   EXPECT_EQ(checks.count(), 0);
   EXPECT_FALSE(form7.Timer4->isActive());
 }
