@@ -14,9 +14,9 @@ Program::Program(ProcessState& state, usb::UsbAccess& access) {
   created(Form3.get());
   selectLanguage = std::make_unique<i18n::TselectLanguage>(state.Language);
   created(selectLanguage.get());
-  Form6 = std::make_unique<dialogs::TForm6>();
+  Form6 = std::make_unique<dialogs::TForm6>(state.Language, state.Cycle, state.Geometry);
   created(Form6.get());
-  Form7 = std::make_unique<dialogs::TForm7>();
+  Form7 = std::make_unique<dialogs::TForm7>(state.Language, state.Cycle, state.Geometry, *Form6);
   created(Form7.get());
   MainForm->SetForms({Form5.get(), Form2.get(), Form3.get(), selectLanguage.get(), Form6.get(), Form7.get()});
 }

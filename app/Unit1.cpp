@@ -1,12 +1,15 @@
 #include "Unit1.h"
 
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QShowEvent>
 
 #include "Art.h"
 #include "Messages.h"
 #include "OperatorRequests.h"
 #include "Unit5.h"
+#include "Unit6.h"
+#include "Unit7.h"
 
 namespace app {
 namespace {
@@ -426,14 +429,46 @@ void TMainForm::Timer3Timer() { messenClick(); }
 
 // ---- handlers filled in by later steps ----------------------------------------------------
 
-void TMainForm::InitGeo() {}
+void TMainForm::InitGeo() {
+  if (forms_.Form6 == nullptr || forms_.Form7 == nullptr) return;
+  // The admin dialog comes up without the warning, releases everything, closes itself after
+  // 2.5 s and selects 20° + 60° through the hidden measuring-geometry dialog.
+  state_.Geometry.StartupGeometryPending = true;
+  geometrieClick();
+}
+
 void TMainForm::langButtonClick() {}
-void TMainForm::geometrieClick() {}
+void TMainForm::geometrieClick() {
+  if (forms_.Form7 == nullptr) return;
+  if (!state_.Geometry.StartupGeometryPending) {
+    QMessageBox warning(QMessageBox::Warning, Text(Txt::SetupWarningTitle), Text(Txt::SetupWarning),
+                        QMessageBox::Yes | QMessageBox::No, this);
+    if (warning.exec() != QMessageBox::Yes) return;
+  }
+  forms_.Form7->ShowModal();
+}
+
 void TMainForm::Image4Click() {}
 void TMainForm::Image7Click() {
   if (forms_.Form5 != nullptr) forms_.Form5->ShowModal();  // its result means nothing here
 }
-void TMainForm::winkelClick() {}
+void TMainForm::winkelClick() {
+  if (forms_.Form6 == nullptr) return;
+  if (forms_.Form6->ShowModal() != widgets::mrOk) return;
+  switch (forms_.Form6->GeometryChoice) {
+    case 1:
+      state_.Cycle.RaiseRequest(protocol::rc::kGeo20);
+      break;
+    case 2:
+      state_.Cycle.RaiseRequest(protocol::rc::kGeo60);
+      break;
+    case 3:
+      state_.Cycle.RaiseRequest(protocol::rc::kGeoBoth);
+      break;
+    default:  // nothing chosen
+      break;
+  }
+}
 void TMainForm::ListView1DblClick() {}
 void TMainForm::clearDClick() {}
 void TMainForm::clearLClick() {}
