@@ -1,5 +1,7 @@
 #include "Unit7.h"
 
+#include <algorithm>
+
 #include "CycleState.h"
 #include "Unit6.h"
 
@@ -69,6 +71,10 @@ void TForm7::FormShow() {
   geo60->setText(language_.Text(i18n::Txt::Geometry60));
   geodark->setText(language_.Text(i18n::Txt::DarkMeasurement));
   allfree->setText(language_.Text(i18n::Txt::ReleaseAll));
+  // A caption wider than the box's design width gets the room up to the dialog's edge.
+  for (StateBox* box : {geo20, geo60, geodark}) {
+    box->resize(std::clamp(box->sizeHint().width(), 121, width() - box->x() - 4), box->height());
+  }
   // The boxes keep what the dialog last requested; at start-up everything is released.
   if (geometry_.StartupGeometryPending) allfreeClick();
 }
