@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "Art.h"
+#include "ExtraTexts.h"
 #include "ProgramVersion.h"
 
 namespace dialogs {
@@ -59,19 +60,6 @@ widgets::ClickLabel* LinkLabel(const char* objectName, const QString& text, cons
   l->move(left, top);
   l->adjustSize();
   return l;
-}
-
-// Shown when the desktop has no program for a link; %1 is the address, so that it can be used by
-// hand.
-QString OpenFailedText(int languageIndex) {
-  switch (languageIndex) {
-    case i18n::kGerman:
-      return QStringLiteral("Die Adresse konnte nicht geöffnet werden:\n%1");
-    case i18n::kFrench:
-      return QStringLiteral("Impossible d'ouvrir l'adresse :\n%1");
-    default:
-      return QStringLiteral("The address could not be opened:\n%1");
-  }
 }
 
 }  // namespace
@@ -193,7 +181,8 @@ void TForm5::mailClick() { Open(QUrl(QStringLiteral("mailto:") + SupportAddress(
 
 void TForm5::Open(const QUrl& url) {
   if (OpenUrl && OpenUrl(url)) return;
-  QMessageBox::warning(this, windowTitle(), OpenFailedText(language_.LanguageIndex).arg(url.toString()));
+  QMessageBox::warning(this, windowTitle(),
+                       i18n::ExtraText(i18n::Extra::AddressOpenFailed, language_.LanguageIndex).arg(url.toString()));
 }
 
 void TForm5::keyPressEvent(QKeyEvent* event) {

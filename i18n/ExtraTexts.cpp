@@ -19,6 +19,8 @@ constexpr Row kRows[] = {
      u"Le fichier de configuration « %1 » n'a pas pu être écrit : %2"},
     {Extra::UnexpectedError, u"An unexpected error occurred: %1", u"Ein unerwarteter Fehler ist aufgetreten: %1",
      u"Une erreur inattendue s'est produite : %1"},
+    {Extra::AddressOpenFailed, u"The address could not be opened:\n%1",
+     u"Die Adresse konnte nicht geöffnet werden:\n%1", u"Impossible d'ouvrir l'adresse :\n%1"},
 };
 
 }  // namespace

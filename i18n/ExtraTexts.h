@@ -10,6 +10,7 @@ enum class Extra {
   ErrorTitle,           // title of an error box
   SettingsWriteFailed,  // %1 file, %2 reason
   UnexpectedError,      // %1 message of an exception
+  AddressOpenFailed,    // %1 a web or mail address the desktop could not open
 };
 
 // The text in language `languageIndex` (English for any other value).
