@@ -5,6 +5,7 @@
 
 #include "Art.h"
 #include "Messages.h"
+#include "TableActions.h"
 
 namespace app {
 namespace {
@@ -330,6 +331,27 @@ void TMainForm::Timer1Timer() {
   SetStatusText(0, QString());
 }
 
+// ---- the measurement table ----------------------------------------------------------------
+
+void TMainForm::ListView1DblClick() {
+  if (forms_.Form2 == nullptr) return;
+  table::EditSelectedComment(rows_, *ListView1->selectionModel(), state_.Table, *forms_.Form2);
+}
+
+void TMainForm::clearDClick() {
+  if (table::ConfirmClear(state_.Language)) table::ClearAllRows(rows_, state_.Table);
+}
+
+void TMainForm::clearLClick() {
+  // The row deleted is the one selected when the operator answers.
+  if (table::ConfirmClear(state_.Language)) table::DeleteSelectedRows(rows_, *ListView1->selectionModel());
+}
+
+void TMainForm::exportBClick() {
+  if (forms_.Form3 == nullptr) return;
+  table::RunExport({rows_, state_.Table, state_.Language, *forms_.Form3, *Timer1, exportPlatform_, this});
+}
+
 // ---- handlers filled in by later steps ----------------------------------------------------
 
 void TMainForm::InitGeo() {}
@@ -343,10 +365,6 @@ void TMainForm::lichtClick() {}
 void TMainForm::winkelClick() {}
 void TMainForm::CheckBox1Click() {}
 void TMainForm::RefHiClick(QObject*) {}
-void TMainForm::ListView1DblClick() {}
-void TMainForm::clearDClick() {}
-void TMainForm::clearLClick() {}
-void TMainForm::exportBClick() {}
 void TMainForm::Button1Click() {}
 
 }  // namespace app

@@ -14,6 +14,7 @@
 
 #include "AutoLabel.h"
 #include "ClickLabel.h"
+#include "Export.h"
 #include "InstrumentLink.h"
 #include "MeasurementModel.h"
 #include "ProcessState.h"
@@ -59,6 +60,8 @@ class TMainForm : public QWidget {
 
   usb::InstrumentLink& Link() { return link_; }
   table::MeasurementModel& Rows() { return rows_; }
+  // The save and print dialogs and the spreadsheet program the export uses.
+  table::ExportPlatform& ExportServices() { return exportPlatform_; }
   // The text entry k of the current text set.
   QString Text(int k) const { return state_.Language.Text(k); }
 
@@ -151,6 +154,7 @@ class TMainForm : public QWidget {
   ProcessState& state_;
   usb::InstrumentLink link_;
   table::MeasurementModel rows_;
+  table::ExportPlatform exportPlatform_ = table::ExportPlatform::Default();
   Forms forms_;
   QLabel* statusFields_[2] = {nullptr, nullptr};
   bool firstAttemptFailed_ = false;

@@ -10,6 +10,12 @@ enum class Extra {
   ErrorTitle,           // title of an error box
   SettingsWriteFailed,  // %1 file, %2 reason
   UnexpectedError,      // %1 message of an exception
+  // The table's exports.
+  ClipboardFailed,      // the table could not be put on the clipboard
+  SpreadsheetNotFound,  // no spreadsheet program could be started
+  ExportUnmappable,     // %1 number of characters, %2 the first of them; a Yes/No question
+  ExportWriteFailed,    // %1 file, %2 reason
+  PrintFailed,          // the printer did not take the job
 };
 
 // The text in language `languageIndex` (English for any other value).
