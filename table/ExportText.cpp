@@ -8,8 +8,8 @@ namespace table {
 
 QStringList ColumnHeadings(const i18n::LanguageState& language) {
   namespace Txt = i18n::Txt;
-  return {language.Text(Txt::ColDate),    language.Text(Txt::ColTime),    language.Text(Txt::ColMode20),
-          language.Text(Txt::ColMode60),  language.Text(Txt::ColValue20), language.Text(Txt::ColValue60),
+  return {language.Text(Txt::ColDate),   language.Text(Txt::ColTime),    language.Text(Txt::ColMode20),
+          language.Text(Txt::ColMode60), language.Text(Txt::ColValue20), language.Text(Txt::ColValue60),
           language.Text(Txt::ColComment)};
 }
 

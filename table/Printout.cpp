@@ -89,8 +89,7 @@ class Layout {
 }  // namespace
 
 QString PageFooter(int languageIndex, int page) {
-  return (languageIndex == i18n::kGerman ? QStringLiteral("Seite ") : QStringLiteral("Page ")) +
-         QString::number(page);
+  return (languageIndex == i18n::kGerman ? QStringLiteral("Seite ") : QStringLiteral("Page ")) + QString::number(page);
 }
 
 Printout LayOutPrintout(const MeasurementModel& rows, const QStringList& headings, int languageIndex) {

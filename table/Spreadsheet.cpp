@@ -17,7 +17,7 @@ struct Candidate {
 
 // The usual spreadsheet programs of Linux desktops, the most common first.
 constexpr Candidate kCandidates[] = {
-    {"localc", nullptr},  {"libreoffice", "--calc"}, {"soffice", "--calc"},
+    {"localc", nullptr},   {"libreoffice", "--calc"},   {"soffice", "--calc"},
     {"gnumeric", nullptr}, {"calligrasheets", nullptr},
 };
 
@@ -38,8 +38,8 @@ bool StartSpreadsheetProgram(const QStringList& searchPaths) {
 #ifdef Q_OS_WIN
   // The shell finds Excel through its registered application path.
   if (searchPaths.isEmpty()) {
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", L"Excel.exe", nullptr, nullptr, SW_SHOWNORMAL));
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", L"Excel.exe", nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32) return true;
   }
 #endif

@@ -64,6 +64,14 @@ bool ModalAnswerer::WaitAllAnswered(int timeoutMs) {
   return expected_.empty();
 }
 
+bool ModalAnswerer::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Hide && watched == answered_) {
+    watched->removeEventFilter(this);
+    answered_ = nullptr;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
 void ModalAnswerer::Poll() {
   QWidget* modal = QApplication::activeModalWidget();
   if (modal == nullptr || !modal->isVisible()) return;
@@ -90,7 +98,12 @@ void ModalAnswerer::Poll() {
   expected_.pop_front();
   answered_ = modal;
   answeredAt_ = Now();
-  next.action(modal);
+  modal->installEventFilter(this);
+  // The action runs once this poll has returned: an action that opens a further modal window
+  // (a dialog asking before it closes) then finds this timer free to answer that one too.
+  QTimer::singleShot(0, this, [action = std::move(next.action), target = QPointer<QWidget>(modal)] {
+    if (target) action(target);
+  });
 }
 
 }  // namespace testing_support
