@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libxkbcommon-dev
   libusb-1.0-0-dev libgtest-dev libgmock-dev
   umockdev libumockdev-dev
+  libbenchmark-dev
   fonts-liberation poppler-utils xvfb xauth
 )
 

@@ -27,8 +27,8 @@ const QString kHeading = "\tDate\tTime\tMode 20°\tMode 60°\tValue 20°\tValue 
 // The program without an instrument, in a fresh working folder.
 struct Fixture {
   explicit Fixture(int language = i18n::kEnglish) {
-    testing_support::WriteFileBytes(dir.File("318qx.ini"), QByteArray("[Config]\r\nLanguage=") +
-                                                               QByteArray::number(language) + "\r\n");
+    testing_support::WriteFileBytes(dir.File("318qx.ini"),
+                                    QByteArray("[Config]\r\nLanguage=") + QByteArray::number(language) + "\r\n");
     program = std::make_unique<app::Program>(state, bus);
   }
   app::TMainForm& w() { return *program->MainForm; }
@@ -36,8 +36,8 @@ struct Fixture {
 
   // A reading as the cycle appends it: the comment is the trimmed comment buffer.
   void Reading(const QString& value, const QString& mode20 = QString()) {
-    w().AppendReadingRow({{"01.02.2024", "12:00:00", mode20, "", value, "1.0",
-                           protocol::TrimText(state.Table.CommentBuffer)}});
+    w().AppendReadingRow(
+        {{"01.02.2024", "12:00:00", mode20, "", value, "1.0", protocol::TrimText(state.Table.CommentBuffer)}});
   }
   QStringList Values() const {
     QStringList values;

@@ -70,8 +70,7 @@ TEST(ExportText, FileTextIsWindows1252WithoutByteOrderMark) {
       {"German and French letters", "Löschen é ß", QByteArray("L\xF6schen \xE9 \xDF"), 0, ""},
       {"the 0x80 to 0x9F block", "€ – „x“", QByteArray("\x80 \x96 \x84x\x93"), 0, ""},
       {"a character the code page lacks", "Ω1", QByteArray("?1"), 1, "Ω"},
-      {"a character outside the basic plane is one '?'", "a\U0001F600b€ж", QByteArray("a?b\x80?"), 2,
-       "\U0001F600"},
+      {"a character outside the basic plane is one '?'", "a\U0001F600b€ж", QByteArray("a?b\x80?"), 2, "\U0001F600"},
   };
   for (const EncodeCase& c : cases) {
     const table::EncodedExport e = table::EncodeExportText(c.text);

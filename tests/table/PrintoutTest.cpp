@@ -77,11 +77,17 @@ TEST(Printout, PageBreaksAtFiftyLineSlots) {
   };
   const Case cases[] = {
       // The empty line after the first group completes page 1; "D" starts at the top of page 2.
-      {"49 without letters, then D", Repeat("", 49) + Repeat("D", 2), {{50, 2, 0}, {51, 2, 1}},
-       {"1:Page 1", "2:Page 2"}, 2},
+      {"49 without letters, then D",
+       Repeat("", 49) + Repeat("D", 2),
+       {{50, 2, 0}, {51, 2, 1}},
+       {"1:Page 1", "2:Page 2"},
+       2},
       // The 50th row fills page 1; page 2 begins with the empty line.
-      {"50 without letters, then D", Repeat("", 50) + Repeat("D", 2), {{51, 2, 1}, {52, 2, 2}},
-       {"1:Page 1", "2:Page 2"}, 2},
+      {"50 without letters, then D",
+       Repeat("", 50) + Repeat("D", 2),
+       {{51, 2, 1}, {52, 2, 2}},
+       {"1:Page 1", "2:Page 2"},
+       2},
       {"120 without letters", Repeat("", 120), {{51, 2, 0}, {52, 2, 1}}, {"1:Page 1", "2:Page 2", "3:Page 3"}, 3},
   };
   for (const Case& c : cases) {
@@ -181,12 +187,12 @@ TEST(Printout, MillimetresBecomeDeviceUnitsByTruncation) {
     int units;
   };
   const Case cases[] = {
-      {10, 1200, 472},   // 472.44
+      {10, 1200, 472},     // 472.44
       {280, 1200, 13228},  // 13228.35
-      {15, 600, 354},    // 354.33
-      {25.4, 300, 299},  // (1 / 25.4) * 25.4 * 300 falls just short of 300
-      {30, 96, 113},     // 113.39
-      {190, 72, 538},    // 538.58: rounding would give 539
+      {15, 600, 354},      // 354.33
+      {25.4, 300, 299},    // (1 / 25.4) * 25.4 * 300 falls just short of 300
+      {30, 96, 113},       // 113.39
+      {190, 72, 538},      // 538.58: rounding would give 539
   };
   for (const Case& c : cases) EXPECT_EQ(table::MmToDevice(c.mm, c.dpi), c.units) << c.mm << " mm at " << c.dpi;
 }
@@ -267,11 +273,16 @@ TEST(Printout, PrintsToPdfWithTextsWhereTheLayoutPlacesThem) {
     double y;
   };
   const Expect expected[] = {
-      {1, "VOSKARIN", px(10), false, py(10)},  {1, "Seite", px(190), false, py(280)},
-      {1, "Date", px(20), false, py(25)},      {1, "Comment", px(140), false, py(25)},
-      {1, "1", px(15), true, py(30)},          {1, "12,5", px(110), true, py(30 + 5 * 9)},
-      {1, "01.02.2024", px(20), false, py(30)}, {2, "51", px(15), true, py(30 + 5 * 1)},
-      {2, "last", px(140), false, py(30 + 5 * 1)}, {2, "2", px(190), true, py(280)},
+      {1, "VOSKARIN", px(10), false, py(10)},
+      {1, "Seite", px(190), false, py(280)},
+      {1, "Date", px(20), false, py(25)},
+      {1, "Comment", px(140), false, py(25)},
+      {1, "1", px(15), true, py(30)},
+      {1, "12,5", px(110), true, py(30 + 5 * 9)},
+      {1, "01.02.2024", px(20), false, py(30)},
+      {2, "51", px(15), true, py(30 + 5 * 1)},
+      {2, "last", px(140), false, py(30 + 5 * 1)},
+      {2, "2", px(190), true, py(280)},
   };
   for (const Expect& e : expected) {
     const Word* w = Find(words, e.page, e.word, e.y);
