@@ -59,11 +59,7 @@ void BM_AppendReadingRowAndRepaint(benchmark::State& s) {
     s.ResumeTiming();
   }
 }
-BENCHMARK(BM_AppendReadingRowAndRepaint)
-    ->Arg(1000)
-    ->Arg(100000)
-    ->Iterations(500)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AppendReadingRowAndRepaint)->Arg(1000)->Arg(100000)->Iterations(500)->Unit(benchmark::kMicrosecond);
 
 void BM_ClearData(benchmark::State& s) {
   Window window(0);

@@ -218,6 +218,7 @@ TEST(TableHandlers, TheClipboardHoldsTheTableWhateverTheOperatorChooses) {
     EXPECT_EQ(table::JoinExportLines(f.state.Table.ExportLines), expected) << c.name;
     f.rows().RemoveRowAt(1);
   }
+  EXPECT_EQ(f.state.Table.ExportOption, -1);
 }
 
 // Answers the save dialog with a file name typed into it. The dialog shows "*.txt" in its name

@@ -60,8 +60,10 @@ void ModalAnswerer::ExpectButton(const QString& buttonName) {
 
 bool ModalAnswerer::WaitAllAnswered(int timeoutMs) {
   const qint64 end = Now() + timeoutMs;
-  while (!expected_.empty() && Now() < end) QApplication::processEvents(QEventLoop::AllEvents, 10);
-  return expected_.empty();
+  while ((!expected_.empty() || inFlight_ > 0) && Now() < end) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return expected_.empty() && inFlight_ == 0;
 }
 
 bool ModalAnswerer::eventFilter(QObject* watched, QEvent* event) {
@@ -101,8 +103,10 @@ void ModalAnswerer::Poll() {
   modal->installEventFilter(this);
   // The action runs once this poll has returned: an action that opens a further modal window
   // (a dialog asking before it closes) then finds this timer free to answer that one too.
-  QTimer::singleShot(0, this, [action = std::move(next.action), target = QPointer<QWidget>(modal)] {
+  ++inFlight_;
+  QTimer::singleShot(0, this, [this, action = std::move(next.action), target = QPointer<QWidget>(modal)] {
     if (target) action(target);
+    --inFlight_;
   });
 }
 

@@ -47,6 +47,7 @@ class ModalAnswerer : public QObject {
   std::deque<Expected> expected_;
   QTimer timer_;
   QPointer<QWidget> answered_;
+  int inFlight_ = 0;  // answers scheduled but not yet run
   qint64 answeredAt_ = 0;
   QPointer<QWidget> unexpected_;
   qint64 unexpectedAt_ = 0;

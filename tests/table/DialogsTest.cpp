@@ -26,82 +26,58 @@ void SwitchTo(i18n::LanguageState& language, int index) {
   language.TextTable.LoadTextSet(index);
 }
 
-TEST(CommentDialog, ShowsTheBufferAndTheTextsOfTheLanguageChosenLast) {
+// Both dialogs take their texts from the language chosen last, each time they are shown; the
+// export dialog also starts without a choice every time.
+TEST(TableDialogs, SpeakTheLanguageChosenLastAtEveryShow) {
   i18n::LanguageState language = Language(i18n::kEnglish);
   table::TableState state;
-  table::TForm2 dialog(language, state);
+  table::TForm2 comment(language, state);
+  table::TForm3 options(language, state);
   ModalAnswerer answers;
 
-  struct Seen {
-    QString edit, title, label, cancel;
-  } seen;
-  const auto look = [&](QWidget* modal) {
-    auto* d = qobject_cast<table::TForm2*>(modal);
-    ASSERT_NE(d, nullptr);
-    seen = {d->Edit1->text(), d->windowTitle(), d->Label1->text(), d->Button2->text()};
+  struct Case {
+    int language;
+    QStringList commentTexts;  // title, label, cancel
+    QStringList optionTexts;   // title, group title, three items, cancel
   };
+  const Case cases[] = {
+      {i18n::kEnglish,
+       {"Change Comment For Data", "Comment", "Cancel"},
+       {"Export", "Options", "Save to Clipboard and start Excel", "Save to File", "Print", "Cancel"}},
+      {i18n::kGerman,
+       {"Kommentar ändern", "Kommentar", "Abbrechen"},
+       {"Export", "Optionen", "Speichern in Zwischenablage und Excel starten", "Speichern in Datei", "Drucken",
+        "Abbrechen"}},
+      {i18n::kFrench,
+       {"Changer le commentaire", "Commentaire", "Quitter"},
+       {"Export", "Options", "Mémoriser dans le presse-papiers et démarrer Excel", "Mémoriser dans un fichier",
+        "Imprimer", "Quitter"}},
+  };
+  for (const Case& c : cases) {
+    SwitchTo(language, c.language);
+    QStringList seen;
+    answers.Expect([&](QWidget* m) {
+      auto* d = static_cast<table::TForm2*>(m);
+      seen = {d->windowTitle(), d->Label1->text(), d->Button2->text()};
+      d->Button2->click();
+    });
+    comment.ShowModal();
+    EXPECT_EQ(seen, c.commentTexts) << c.language;
 
-  state.CommentBuffer = "  spaced  ";
-  answers.Expect([&](QWidget* m) {
-    look(m);
-    auto* d = static_cast<table::TForm2*>(m);
-    d->Edit1->setText(" edited\t ");
-    d->Button1->click();
-  });
-  EXPECT_EQ(dialog.ShowModal(), widgets::mrOk);
-  EXPECT_EQ(seen.edit, "  spaced  ");
-  EXPECT_EQ(seen.title, "Change Comment For Data");
-  EXPECT_EQ(seen.label, "Comment");
-  EXPECT_EQ(seen.cancel, "Cancel");
-  EXPECT_EQ(state.CommentBuffer, " edited\t ");  // untrimmed
-
-  SwitchTo(language, i18n::kFrench);
-  state.CommentBuffer = "x";
-  answers.Expect([&](QWidget* m) {
-    look(m);
-    static_cast<table::TForm2*>(m)->Edit1->setText("typed");
-    static_cast<table::TForm2*>(m)->Button2->click();
-  });
-  EXPECT_EQ(dialog.ShowModal(), widgets::mrCancel);
-  EXPECT_EQ(seen.edit, "x");
-  EXPECT_EQ(seen.title, "Changer le commentaire");
-  EXPECT_EQ(seen.label, "Commentaire");
-  EXPECT_EQ(seen.cancel, "Quitter");
-  EXPECT_EQ(state.CommentBuffer, "x");  // Cancel stores nothing
-}
-
-TEST(ExportOptionsDialog, ClearsItsChoiceAtEveryShowAndStoresMinusOneWithoutAChoice) {
-  i18n::LanguageState language = Language(i18n::kGerman);
-  table::TableState state;
-  table::TForm3 dialog(language, state);
-  ModalAnswerer answers;
-
-  QStringList items;
-  int shownChoice = -2;
-  answers.Expect([&](QWidget* m) {
-    auto* d = static_cast<table::TForm3*>(m);
-    EXPECT_EQ(d->windowTitle(), "Export");
-    EXPECT_EQ(d->RadioGroup1->title(), "Optionen");
-    for (int i = 0; i < 3; ++i) items << d->RadioGroup1->Button(i)->text();
-    EXPECT_EQ(d->Button2->text(), "Abbrechen");
-    d->RadioGroup1->Button(2)->click();
-    d->Button1->click();
-  });
-  EXPECT_EQ(dialog.ShowModal(), widgets::mrOk);
-  EXPECT_EQ(items, (QStringList{"Speichern in Zwischenablage und Excel starten", "Speichern in Datei", "Drucken"}));
-  EXPECT_EQ(state.ExportOption, 2);
-
-  SwitchTo(language, i18n::kFrench);
-  answers.Expect([&](QWidget* m) {
-    auto* d = static_cast<table::TForm3*>(m);
-    EXPECT_EQ(d->windowTitle(), "Export");
-    EXPECT_EQ(d->RadioGroup1->Button(2)->text(), "Imprimer");
-    shownChoice = d->RadioGroup1->ItemIndex();
-    d->Button1->click();
-  });
-  EXPECT_EQ(dialog.ShowModal(), widgets::mrOk);
-  EXPECT_EQ(shownChoice, -1);
-  EXPECT_EQ(state.ExportOption, -1);
+    int shownChoice = -2;
+    answers.Expect([&](QWidget* m) {
+      auto* d = static_cast<table::TForm3*>(m);
+      seen = {d->windowTitle(), d->RadioGroup1->title()};
+      for (int i = 0; i < 3; ++i) seen << d->RadioGroup1->Button(i)->text();
+      seen << d->Button2->text();
+      shownChoice = d->RadioGroup1->ItemIndex();
+      d->RadioGroup1->Button(1)->click();  // left chosen for the next show
+      d->Button2->click();
+    });
+    options.ShowModal();
+    EXPECT_EQ(seen, c.optionTexts) << c.language;
+    EXPECT_EQ(shownChoice, -1) << c.language;
+  }
 }
 
 // ---- the spreadsheet program ------------------------------------------------------------------

@@ -103,22 +103,6 @@ TEST(Printout, PageBreaksAtFiftyLineSlots) {
   }
 }
 
-TEST(Printout, TheHeadComesBeforeTheFirstRowOfEachPage) {
-  const table::Printout p = LayOut(Repeat("", 50) + Repeat("D", 2));
-  int lastPage = 0;
-  bool headSeen = false;
-  for (const PlacedText& t : p.texts) {
-    if (t.page != lastPage) {
-      lastPage = t.page;
-      headSeen = false;
-    }
-    if (t.yMm == 10) headSeen = true;
-    if (t.yMm >= 30) {
-      EXPECT_TRUE(headSeen) << "a row before the head on page " << t.page;
-    }
-  }
-}
-
 TEST(Printout, RowsWithOtherLettersAreLeftOutAndAnEmptyTablePrintsOneEmptyPage) {
   const table::Printout letters = LayOut({"L", "L", "DL", "c"});
   EXPECT_TRUE(PrintedLines(letters).empty());
