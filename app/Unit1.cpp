@@ -7,6 +7,7 @@
 #include "Art.h"
 #include "Messages.h"
 #include "OperatorRequests.h"
+#include "TableActions.h"
 #include "Unit5.h"
 #include "Unit6.h"
 #include "Unit7.h"
@@ -427,6 +428,27 @@ void TMainForm::CheckBox1Click() {
 
 void TMainForm::Timer3Timer() { messenClick(); }
 
+// ---- the measurement table ----------------------------------------------------------------
+
+void TMainForm::ListView1DblClick() {
+  if (forms_.Form2 == nullptr) return;
+  table::EditSelectedComment(rows_, *ListView1->selectionModel(), state_.Table, *forms_.Form2);
+}
+
+void TMainForm::clearDClick() {
+  if (table::ConfirmClear(state_.Language)) table::ClearAllRows(rows_, state_.Table);
+}
+
+void TMainForm::clearLClick() {
+  // The row deleted is the one selected when the operator answers.
+  if (table::ConfirmClear(state_.Language)) table::DeleteSelectedRows(rows_, *ListView1->selectionModel());
+}
+
+void TMainForm::exportBClick() {
+  if (forms_.Form3 == nullptr) return;
+  table::RunExport({rows_, state_.Table, state_.Language, *forms_.Form3, *Timer1, exportPlatform_, this});
+}
+
 // ---- handlers filled in by later steps ----------------------------------------------------
 
 void TMainForm::InitGeo() {
@@ -469,9 +491,5 @@ void TMainForm::winkelClick() {
       break;
   }
 }
-void TMainForm::ListView1DblClick() {}
-void TMainForm::clearDClick() {}
-void TMainForm::clearLClick() {}
-void TMainForm::exportBClick() {}
 
 }  // namespace app

@@ -16,6 +16,7 @@
 
 #include "AutoLabel.h"
 #include "ClickLabel.h"
+#include "Export.h"
 #include "InstrumentLink.h"
 #include "MeasurementModel.h"
 #include "PollingCycle.h"
@@ -63,6 +64,8 @@ class TMainForm : public QWidget, private protocol::CycleView {
   usb::InstrumentLink& Link() { return link_; }
   protocol::PollingCycle& Cycle() { return cycle_; }
   table::MeasurementModel& Rows() { return rows_; }
+  // The save and print dialogs and the spreadsheet program the export uses.
+  table::ExportPlatform& ExportServices() { return exportPlatform_; }
   // The text entry k of the current text set.
   QString Text(int k) const { return state_.Language.Text(k); }
 
@@ -172,6 +175,7 @@ class TMainForm : public QWidget, private protocol::CycleView {
   usb::InstrumentLink link_;
   protocol::PollingCycle cycle_;
   table::MeasurementModel rows_;
+  table::ExportPlatform exportPlatform_ = table::ExportPlatform::Default();
   Forms forms_;
   QLabel* statusFields_[2] = {nullptr, nullptr};
   bool firstAttemptFailed_ = false;

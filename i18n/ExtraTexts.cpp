@@ -21,6 +21,28 @@ constexpr Row kRows[] = {
      u"Une erreur inattendue s'est produite : %1"},
     {Extra::AddressOpenFailed, u"The address could not be opened:\n%1",
      u"Die Adresse konnte nicht geöffnet werden:\n%1", u"Impossible d'ouvrir l'adresse :\n%1"},
+    {Extra::ClipboardFailed, u"The table could not be put on the clipboard. Nothing has been exported.",
+     u"Die Tabelle konnte nicht in die Zwischenablage gelegt werden. Es wurde nichts exportiert.",
+     u"Le tableau n'a pas pu être placé dans le presse-papiers. Rien n'a été exporté."},
+    {Extra::SpreadsheetNotFound,
+     u"No spreadsheet program could be started. The table is on the clipboard: paste it into a program of "
+     u"your choice.",
+     u"Es konnte kein Tabellenkalkulationsprogramm gestartet werden. Die Tabelle liegt in der Zwischenablage: "
+     u"fügen Sie sie in ein Programm Ihrer Wahl ein.",
+     u"Aucun tableur n'a pu être démarré. Le tableau est dans le presse-papiers : collez-le dans le programme "
+     u"de votre choix."},
+    {Extra::ExportUnmappable,
+     u"The file cannot hold %1 character(s) of the table, the first is \"%2\". They would be written as "
+     u"\"?\". The clipboard holds the complete table.\n\nSave the file anyway?",
+     u"Die Datei kann %1 Zeichen der Tabelle nicht aufnehmen, das erste ist \"%2\". Sie würden als \"?\" "
+     u"geschrieben. Die Zwischenablage enthält die vollständige Tabelle.\n\nDatei trotzdem speichern?",
+     u"Le fichier ne peut pas contenir %1 caractère(s) du tableau, le premier est « %2 ». Ils seraient écrits "
+     u"comme « ? ». Le presse-papiers contient le tableau complet.\n\nEnregistrer le fichier quand même ?"},
+    {Extra::ExportWriteFailed, u"The file \"%1\" could not be written: %2",
+     u"Die Datei \"%1\" konnte nicht geschrieben werden: %2", u"Le fichier « %1 » n'a pas pu être écrit : %2"},
+    {Extra::PrintFailed, u"Printing failed: the printer did not accept the job.",
+     u"Der Druck ist fehlgeschlagen: der Drucker hat den Auftrag nicht angenommen.",
+     u"L'impression a échoué : l'imprimante n'a pas accepté la tâche."},
 };
 
 }  // namespace

@@ -11,6 +11,12 @@ enum class Extra {
   SettingsWriteFailed,  // %1 file, %2 reason
   UnexpectedError,      // %1 message of an exception
   AddressOpenFailed,    // %1 a web or mail address the desktop could not open
+  // The table's exports.
+  ClipboardFailed,      // the table could not be put on the clipboard
+  SpreadsheetNotFound,  // no spreadsheet program could be started
+  ExportUnmappable,     // %1 number of characters, %2 the first of them; a Yes/No question
+  ExportWriteFailed,    // %1 file, %2 reason
+  PrintFailed,          // the printer did not take the job
 };
 
 // The text in language `languageIndex` (English for any other value).

@@ -60,8 +60,18 @@ void ModalAnswerer::ExpectButton(const QString& buttonName) {
 
 bool ModalAnswerer::WaitAllAnswered(int timeoutMs) {
   const qint64 end = Now() + timeoutMs;
-  while (!expected_.empty() && Now() < end) QApplication::processEvents(QEventLoop::AllEvents, 10);
-  return expected_.empty();
+  while ((!expected_.empty() || inFlight_ > 0) && Now() < end) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return expected_.empty() && inFlight_ == 0;
+}
+
+bool ModalAnswerer::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Hide && watched == answered_) {
+    watched->removeEventFilter(this);
+    answered_ = nullptr;
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 void ModalAnswerer::Poll() {
@@ -90,7 +100,14 @@ void ModalAnswerer::Poll() {
   expected_.pop_front();
   answered_ = modal;
   answeredAt_ = Now();
-  next.action(modal);
+  modal->installEventFilter(this);
+  // The action runs once this poll has returned: an action that opens a further modal window
+  // (a dialog asking before it closes) then finds this timer free to answer that one too.
+  ++inFlight_;
+  QTimer::singleShot(0, this, [this, action = std::move(next.action), target = QPointer<QWidget>(modal)] {
+    if (target) action(target);
+    --inFlight_;
+  });
 }
 
 }  // namespace testing_support

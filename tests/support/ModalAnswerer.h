@@ -32,6 +32,11 @@ class ModalAnswerer : public QObject {
   // Processes events until every expected modal widget has been answered (or the time-out).
   bool WaitAllAnswered(int timeoutMs = 5000);
 
+ protected:
+  // Forgets an answered modal widget once it is hidden, so that the same dialog shown again is
+  // answered again.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void Poll();
 
@@ -42,6 +47,7 @@ class ModalAnswerer : public QObject {
   std::deque<Expected> expected_;
   QTimer timer_;
   QPointer<QWidget> answered_;
+  int inFlight_ = 0;  // answers scheduled but not yet run
   qint64 answeredAt_ = 0;
   QPointer<QWidget> unexpected_;
   qint64 unexpectedAt_ = 0;

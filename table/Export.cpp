@@ -1,0 +1,121 @@
+#include "Export.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "ExportText.h"
+#include "ExtraTexts.h"
+#include "Printout.h"
+#include "Spreadsheet.h"
+
+namespace table {
+namespace {
+
+enum ExportChoice : int { kToSpreadsheet = 0, kToFile = 1, kToPrinter = 2 };
+
+bool PutOnClipboard(const QString& text) {
+  QClipboard* clipboard = QApplication::clipboard();
+  clipboard->setText(text);
+  // The clipboard gives no result of its own: what it hands out again tells whether it took it.
+  const QMimeData* data = clipboard->mimeData();
+  return data != nullptr && data->text() == text;
+}
+
+void ShowError(const ExportContext& c, const QString& message) {
+  QMessageBox::critical(c.parent, i18n::ExtraText(i18n::Extra::ErrorTitle, c.language.LanguageIndex), message);
+}
+
+void SaveToFile(const ExportContext& c) {
+  const QString path = c.platform.AskSaveFileName(c.parent, c.language.BasePath);
+  if (path.isEmpty()) return;
+  const EncodedExport encoded = EncodeExportText(JoinExportLines(c.state.ExportLines));
+  if (encoded.unmappable > 0) {
+    // Characters the code page cannot hold are not dropped without the operator's word.
+    const QString question = i18n::ExtraText(i18n::Extra::ExportUnmappable, c.language.LanguageIndex)
+                                 .arg(encoded.unmappable)
+                                 .arg(encoded.firstUnmappable);
+    if (QMessageBox::question(c.parent, c.language.Text(i18n::Txt::Question), question,
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+      return;
+    }
+  }
+  QString reason;
+  if (!WriteExportFile(path, encoded.bytes, reason)) {
+    ShowError(c, i18n::ExtraText(i18n::Extra::ExportWriteFailed, c.language.LanguageIndex)
+                     .arg(QDir::toNativeSeparators(path), reason));
+  }
+}
+
+void Print(const ExportContext& c) {
+  // No reading is appended and nothing is exchanged while the job is built.
+  c.pollTimer.stop();
+  bool failed = false;
+  {
+    QPrinter printer(QPrinter::HighResolution);
+    if (c.platform.AskPrinter(printer, c.parent)) {
+      const Printout printout = LayOutPrintout(c.rows, ColumnHeadings(c.language), c.language.LanguageIndex);
+      failed = !PrintPrintout(printout, printer);
+    }
+  }
+  // Polling goes on afterwards whatever became of the job, a failed one included.
+  c.pollTimer.start();
+  if (failed) ShowError(c, i18n::ExtraText(i18n::Extra::PrintFailed, c.language.LanguageIndex));
+}
+
+}  // namespace
+
+ExportPlatform ExportPlatform::Default() {
+  return {AskSaveFileNameWithDialog, AskPrinterWithDialog, [] { return StartSpreadsheetProgram(); }};
+}
+
+QString AskSaveFileNameWithDialog(QWidget* parent, const QString& basePath) {
+  QFileDialog dialog(parent, QStringLiteral("Save"), basePath, QStringLiteral("dat-Datei (*.dat)"));
+  dialog.setObjectName(QStringLiteral("SaveDialog1"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(QStringLiteral("dat"));
+  dialog.selectFile(QStringLiteral("*.txt"));
+  dialog.setSizeGripEnabled(true);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList files = dialog.selectedFiles();
+  return files.isEmpty() ? QString() : files.first();
+}
+
+bool AskPrinterWithDialog(QPrinter& printer, QWidget* parent) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.setObjectName(QStringLiteral("PrintDialog1"));
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void RunExport(const ExportContext& c) {
+  c.state.ExportLines = BuildExportLines(ColumnHeadings(c.language), c.rows);
+  if (!PutOnClipboard(JoinExportLines(c.state.ExportLines))) {
+    ShowError(c, i18n::ExtraText(i18n::Extra::ClipboardFailed, c.language.LanguageIndex));
+    return;
+  }
+  if (c.options.ShowModal() != widgets::mrOk) return;
+
+  switch (c.state.ExportOption) {
+    case kToSpreadsheet:
+      if (!c.platform.StartSpreadsheet()) {
+        QMessageBox::information(c.parent, c.language.Text(i18n::Txt::Export),
+                                 i18n::ExtraText(i18n::Extra::SpreadsheetNotFound, c.language.LanguageIndex));
+      }
+      break;
+    case kToFile:
+      SaveToFile(c);
+      break;
+    case kToPrinter:
+      Print(c);
+      break;
+    default:  // OK without a choice
+      break;
+  }
+}
+
+}  // namespace table

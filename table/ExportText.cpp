@@ -1,0 +1,74 @@
+#include "ExportText.h"
+
+#include <QSaveFile>
+
+#include "Cp1252.h"
+
+namespace table {
+
+QStringList ColumnHeadings(const i18n::LanguageState& language) {
+  namespace Txt = i18n::Txt;
+  return {language.Text(Txt::ColDate),   language.Text(Txt::ColTime),    language.Text(Txt::ColMode20),
+          language.Text(Txt::ColMode60), language.Text(Txt::ColValue20), language.Text(Txt::ColValue60),
+          language.Text(Txt::ColComment)};
+}
+
+QStringList BuildExportLines(const QStringList& headings, const MeasurementModel& rows) {
+  const QChar tab(u'\t');
+  QStringList lines;
+  lines.reserve(rows.Count() + 1);
+
+  QString heading;
+  for (int c = 0; c < kColumnCount; ++c) heading += tab + headings.value(c);
+  lines.append(heading);
+
+  for (int r = 0; r < rows.Count(); ++r) {
+    const MeasurementRow& row = rows.Row(r);
+    QString line = QString::number(r + 1);
+    for (const QString& text : row.texts) {
+      line += tab;
+      line += text;
+    }
+    lines.append(line);
+  }
+  return lines;
+}
+
+QString JoinExportLines(const QStringList& lines) {
+  qsizetype size = 0;
+  for (const QString& line : lines) size += line.size() + 2;
+  QString text;
+  text.reserve(size);
+  for (const QString& line : lines) {
+    text += line;
+    text += QLatin1String("\r\n");
+  }
+  return text;
+}
+
+EncodedExport EncodeExportText(const QString& text) {
+  EncodedExport out;
+  out.bytes = protocol::Cp1252Encode(text, &out.unmappable);
+  if (out.unmappable == 0) return out;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    std::uint8_t byte = 0;
+    if (protocol::UnicodeToCp1252(text[i], byte)) continue;
+    const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+    out.firstUnmappable = text.mid(i, pair ? 2 : 1);
+    break;
+  }
+  return out;
+}
+
+bool WriteExportFile(const QString& path, const QByteArray& bytes, QString& error) {
+  QSaveFile file(path);
+  // A file the operator may replace in a folder we may not create files in is written in place.
+  file.setDirectWriteFallback(true);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    error = file.errorString();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace table

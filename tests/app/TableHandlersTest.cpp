@@ -1,0 +1,382 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QRadioButton>
+
+#include "ExportText.h"
+#include "Messages.h"
+#include "ModalAnswerer.h"
+#include "Program.h"
+#include "SimBus.h"
+#include "TestEnvironment.h"
+#include "Unit2.h"
+#include "Unit3.h"
+
+namespace {
+
+using testing_support::ModalAnswerer;
+using testing_support::ScopedWorkingDir;
+
+const QString kHeading = "\tDate\tTime\tMode 20°\tMode 60°\tValue 20°\tValue 60°\tComment\r\n";
+
+// The program without an instrument, in a fresh working folder.
+struct Fixture {
+  explicit Fixture(int language = i18n::kEnglish) {
+    testing_support::WriteFileBytes(dir.File("318qx.ini"),
+                                    QByteArray("[Config]\r\nLanguage=") + QByteArray::number(language) + "\r\n");
+    program = std::make_unique<app::Program>(state, bus);
+  }
+  app::TMainForm& w() { return *program->MainForm; }
+  table::MeasurementModel& rows() { return w().Rows(); }
+
+  // A reading as the cycle appends it: the comment is the trimmed comment buffer.
+  void Reading(const QString& value, const QString& mode20 = QString()) {
+    w().AppendReadingRow(
+        {{"01.02.2024", "12:00:00", mode20, "", value, "1.0", protocol::TrimText(state.Table.CommentBuffer)}});
+  }
+  QStringList Values() const {
+    QStringList values;
+    for (int r = 0; r < program->MainForm->Rows().Count(); ++r) {
+      values << program->MainForm->Rows().Row(r).texts[table::ColValue20];
+    }
+    return values;
+  }
+  int SelectedRow() {
+    const QModelIndexList s = w().ListView1->selectionModel()->selectedRows();
+    return s.size() == 1 ? s.first().row() : -1;
+  }
+
+  ScopedWorkingDir dir;
+  usb::simbus::SimBus bus;
+  app::ProcessState state;
+  std::unique_ptr<app::Program> program;
+  ModalAnswerer answers;
+};
+
+// ---- clearing ------------------------------------------------------------------------------
+
+TEST(TableHandlers, ClearDataAsksAndOnlyYesDeletesEveryRowAndTheExportLines) {
+  Fixture f(i18n::kGerman);
+  QString text, title;
+  // An empty table still asks.
+  f.answers.ExpectMessageBox(QMessageBox::Yes, &text, &title);
+  f.w().clearDClick();
+  EXPECT_EQ(text, "Sind Sie sicher ?");
+  EXPECT_EQ(title, "Frage");
+
+  f.Reading("1");
+  f.Reading("2");
+  f.state.Table.ExportLines = QStringList{"old"};
+  f.answers.ExpectMessageBox(QMessageBox::No);
+  f.w().clearDClick();
+  EXPECT_EQ(f.Values(), (QStringList{"1", "2"}));
+  EXPECT_EQ(f.state.Table.ExportLines, QStringList{"old"});
+
+  // A row appended while the question is open goes with the others.
+  f.answers.Expect([&](QWidget* m) {
+    f.Reading("3");
+    static_cast<QMessageBox*>(m)->button(QMessageBox::Yes)->click();
+  });
+  f.w().clearDClick();
+  EXPECT_EQ(f.rows().Count(), 0);
+  EXPECT_TRUE(f.state.Table.ExportLines.isEmpty());
+}
+
+TEST(TableHandlers, ClearLineDeletesTheRowSelectedWhenTheOperatorAnswers) {
+  Fixture f;
+  f.answers.ExpectMessageBox(QMessageBox::Yes);
+  f.w().clearLClick();  // asks even on an empty table
+  EXPECT_EQ(f.rows().Count(), 0);
+
+  f.Reading("1");
+  f.Reading("2");
+  f.Reading("3");
+  f.w().ListView1->selectRow(1);
+  f.answers.ExpectMessageBox(QMessageBox::No);
+  f.w().clearLClick();
+  EXPECT_EQ(f.Values(), (QStringList{"1", "2", "3"}));
+
+  f.answers.ExpectMessageBox(QMessageBox::Yes);
+  f.w().clearLClick();
+  EXPECT_EQ(f.Values(), (QStringList{"1", "3"}));
+
+  // No selection: asked, nothing deleted.
+  f.w().ListView1->clearSelection();
+  f.answers.ExpectMessageBox(QMessageBox::Yes);
+  f.w().clearLClick();
+  EXPECT_EQ(f.Values(), (QStringList{"1", "3"}));
+
+  // A reading appended while the question is open takes the selection and is the row deleted.
+  f.w().ListView1->selectRow(0);
+  f.answers.Expect([&](QWidget* m) {
+    f.Reading("4");
+    static_cast<QMessageBox*>(m)->button(QMessageBox::Yes)->click();
+  });
+  f.w().clearLClick();
+  EXPECT_EQ(f.Values(), (QStringList{"1", "3"}));
+}
+
+// ---- comments ------------------------------------------------------------------------------
+
+// Answers the comment dialog: records what it showed, types `typed`, presses `button`.
+void AnswerComment(Fixture& f, QString* shown, const QString& typed, const char* button,
+                   const std::function<void()>& meanwhile = {}) {
+  f.answers.Expect([=](QWidget* m) {
+    auto* d = qobject_cast<table::TForm2*>(m);
+    ASSERT_NE(d, nullptr);
+    *shown = d->Edit1->text();
+    d->Edit1->setText(typed);
+    if (meanwhile) meanwhile();
+    d->findChild<QPushButton*>(button)->click();
+  });
+}
+
+TEST(TableHandlers, TheCommentDialogEditsTheSelectedRow) {
+  Fixture f;
+  f.Reading("1");
+  f.Reading("2");
+  QString shown;
+
+  f.w().ListView1->clearSelection();
+  f.w().ListView1DblClick();  // no selection: no dialog
+  EXPECT_EQ(f.answers.Pending(), 0);
+
+  f.w().ListView1->selectRow(0);
+  AnswerComment(f, &shown, "  with blanks ", "Button1");
+  f.w().ListView1DblClick();
+  EXPECT_EQ(shown, "");
+  EXPECT_EQ(f.rows().Row(0).texts[table::ColComment], "  with blanks ");
+  EXPECT_EQ(f.state.Table.CommentBuffer, "");
+
+  AnswerComment(f, &shown, "discarded", "Button2");
+  f.w().ListView1DblClick();
+  EXPECT_EQ(shown, "  with blanks ");
+  EXPECT_EQ(f.rows().Row(0).texts[table::ColComment], "  with blanks ");
+  EXPECT_EQ(f.state.Table.CommentBuffer, "");
+
+  AnswerComment(f, &shown, "", "Button1");
+  f.w().ListView1DblClick();
+  EXPECT_EQ(f.rows().Row(0).texts[table::ColComment], "");
+
+  // Readings after the dialog closed have an empty comment.
+  f.Reading("3");
+  EXPECT_EQ(f.rows().Row(2).texts[table::ColComment], "");
+}
+
+TEST(TableHandlers, AReadingWhileTheCommentDialogIsOpenTakesTheCommentItWasOpenedWith) {
+  Fixture f;
+  f.Reading("1");
+  f.rows().SetComment(0, "  batch 7 ");
+  f.w().ListView1->selectRow(0);
+  QString shown;
+  AnswerComment(f, &shown, "batch 8", "Button1", [&] { f.Reading("2"); });
+  f.w().ListView1DblClick();
+  // One dialog only, and its text goes to the row double-clicked, not the one appended.
+  EXPECT_EQ(f.answers.Pending(), 0);
+  EXPECT_EQ(f.rows().Row(0).texts[table::ColComment], "batch 8");
+  EXPECT_EQ(f.rows().Row(1).texts[table::ColComment], "batch 7");
+  EXPECT_EQ(f.SelectedRow(), 1);
+  EXPECT_EQ(f.state.Table.CommentBuffer, "");
+}
+
+// ---- export --------------------------------------------------------------------------------
+
+// Answers the export options dialog with item `option` (-1: none) and OK, or Cancel.
+void AnswerOptions(Fixture& f, int option, bool ok = true, const std::function<void()>& meanwhile = {}) {
+  f.answers.Expect([=](QWidget* m) {
+    auto* d = qobject_cast<table::TForm3*>(m);
+    ASSERT_NE(d, nullptr);
+    if (meanwhile) meanwhile();
+    if (option >= 0) d->RadioGroup1->Button(option)->click();
+    (ok ? d->Button1 : d->Button2)->click();
+  });
+}
+
+TEST(TableHandlers, TheClipboardHoldsTheTableWhateverTheOperatorChooses) {
+  Fixture f;
+  f.Reading("12,5", "D");
+  const QString expected = kHeading + "1\t01.02.2024\t12:00:00\tD\t\t12,5\t1.0\t\r\n";
+  struct Case {
+    const char* name;
+    int option;
+    bool ok;
+  };
+  for (const Case& c : {Case{"Cancel", 1, false}, Case{"OK without a choice", -1, true}}) {
+    QApplication::clipboard()->setText("something else");
+    // A reading appended behind the dialog is not part of this export.
+    AnswerOptions(f, c.option, c.ok, [&] {
+      EXPECT_EQ(QApplication::clipboard()->text(), expected) << c.name;
+      f.Reading("99");
+    });
+    f.w().exportBClick();
+    EXPECT_EQ(QApplication::clipboard()->text(), expected) << c.name;
+    EXPECT_EQ(table::JoinExportLines(f.state.Table.ExportLines), expected) << c.name;
+    f.rows().RemoveRowAt(1);
+  }
+  EXPECT_EQ(f.state.Table.ExportOption, -1);
+}
+
+// Answers the save dialog with a file name typed into it. The dialog shows "*.txt" in its name
+// field the first time; later it keeps what was typed.
+void AnswerSave(Fixture& f, const QString& typed, bool first = false) {
+  f.answers.Expect([&f, typed, first](QWidget* m) {
+    auto* d = qobject_cast<QFileDialog*>(m);
+    ASSERT_NE(d, nullptr) << m->metaObject()->className();
+    EXPECT_EQ(d->objectName(), "SaveDialog1");
+    EXPECT_EQ(d->windowTitle(), "Save");
+    EXPECT_EQ(d->nameFilters(), QStringList{"dat-Datei (*.dat)"});
+    EXPECT_EQ(d->defaultSuffix(), "dat");
+    EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));
+    EXPECT_EQ(QDir(d->directory()).canonicalPath(), QDir(f.dir.Path()).canonicalPath());
+    auto* name = d->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    if (first) {
+      EXPECT_EQ(name->text(), "*.txt");
+    }
+    // A file picked in the list would win over the typed name.
+    for (auto* view : d->findChildren<QAbstractItemView*>()) view->clearSelection();
+    name->setText(typed);
+    static_cast<QDialog*>(d)->accept();
+  });
+}
+
+TEST(TableHandlers, SaveToFileWritesWindows1252ThroughTheSaveDialog) {
+  Fixture f;
+  f.Reading("12,5");
+  f.rows().SetComment(0, "Glanz über 20° – 5 €");
+  AnswerOptions(f, 1);
+  AnswerSave(f, "readings", true);
+  f.w().exportBClick();
+  ASSERT_TRUE(f.answers.WaitAllAnswered());
+  EXPECT_EQ(testing_support::ReadFileBytes(f.dir.File("readings.dat")),
+            QByteArray("\tDate\tTime\tMode 20\xB0\tMode 60\xB0\tValue 20\xB0\tValue 60\xB0\tComment\r\n"
+                       "1\t01.02.2024\t12:00:00\t\t\t12,5\t1.0\tGlanz \xFC"
+                       "ber 20\xB0 \x96 5 \x80\r\n"));
+
+  // An existing file is replaced only after the operator agreed.
+  f.rows().SetComment(0, "");
+  AnswerOptions(f, 1);
+  AnswerSave(f, "readings.dat");
+  f.answers.ExpectMessageBox(QMessageBox::No);
+  AnswerSave(f, "other.dat");
+  f.w().exportBClick();
+  ASSERT_TRUE(f.answers.WaitAllAnswered());
+  EXPECT_TRUE(testing_support::ReadFileBytes(f.dir.File("readings.dat")).contains("Glanz"));
+  EXPECT_TRUE(testing_support::ReadFileBytes(f.dir.File("other.dat")).endsWith("\t1.0\t\r\n"));
+}
+
+TEST(TableHandlers, CharactersTheFileCannotHoldAreNotDroppedWithoutTheOperatorsWord) {
+  Fixture f(i18n::kGerman);
+  f.Reading("12,5");
+  f.rows().SetComment(0, "Ω ok");
+  const QString path = f.dir.File("readings.dat");
+  f.w().ExportServices().AskSaveFileName = [&](QWidget*, const QString&) { return path; };
+
+  QString question;
+  AnswerOptions(f, 1);
+  f.answers.ExpectMessageBox(QMessageBox::No, &question);
+  f.w().exportBClick();
+  EXPECT_TRUE(question.contains("\"Ω\"")) << question.toStdString();
+  EXPECT_TRUE(question.startsWith("Die Datei kann 1 Zeichen")) << question.toStdString();
+  EXPECT_FALSE(QFile::exists(path));
+
+  AnswerOptions(f, 1);
+  f.answers.ExpectMessageBox(QMessageBox::Yes);
+  f.w().exportBClick();
+  EXPECT_TRUE(testing_support::ReadFileBytes(path).endsWith("\t? ok\r\n"));
+  // The clipboard keeps the character.
+  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("\tΩ ok\r\n"));
+}
+
+TEST(TableHandlers, AFileThatCannotBeWrittenIsReportedWithItsName) {
+  Fixture f;
+  const QString path = f.dir.File("missing/readings.dat");
+  f.w().ExportServices().AskSaveFileName = [&](QWidget*, const QString&) { return path; };
+  QString text;
+  AnswerOptions(f, 1);
+  f.answers.ExpectMessageBox(QMessageBox::Ok, &text);
+  f.w().exportBClick();
+  EXPECT_TRUE(text.startsWith("The file \"" + QDir::toNativeSeparators(path) + "\" could not be written: "))
+      << text.toStdString();
+  EXPECT_FALSE(QFile::exists(path));
+
+  // Cancelled save dialog: nothing written, nothing said.
+  f.w().ExportServices().AskSaveFileName = [](QWidget*, const QString&) { return QString(); };
+  AnswerOptions(f, 1);
+  f.w().exportBClick();
+  EXPECT_EQ(f.answers.Pending(), 0);
+}
+
+TEST(TableHandlers, TheSpreadsheetOptionSaysSoWhenNoProgramStarts) {
+  Fixture f;
+  int starts = 0;
+  bool starts_ok = true;
+  f.w().ExportServices().StartSpreadsheet = [&] {
+    ++starts;
+    return starts_ok;
+  };
+  AnswerOptions(f, 0);
+  f.w().exportBClick();
+  EXPECT_EQ(starts, 1);
+
+  starts_ok = false;
+  QString text;
+  AnswerOptions(f, 0);
+  f.answers.ExpectMessageBox(QMessageBox::Ok, &text);
+  f.w().exportBClick();
+  EXPECT_EQ(starts, 2);
+  EXPECT_TRUE(text.startsWith("No spreadsheet program could be started.")) << text.toStdString();
+}
+
+TEST(TableHandlers, PrintingPausesPollingAndStartsItAgainAfterEveryOutcome) {
+  Fixture f(i18n::kFrench);
+  f.Reading("12,5", "D");
+  const QString pdf = f.dir.File("print.pdf");
+  struct Case {
+    const char* name;
+    bool confirm;
+    QString output;
+    bool reportsFailure;
+  };
+  const Case cases[] = {
+      {"printed", true, pdf, false},
+      {"dialog cancelled", false, pdf + ".unused", false},
+      {"printer failed", true, f.dir.File("missing/print.pdf"), true},
+  };
+  for (const Case& c : cases) {
+    bool pollingDuringDialog = true;
+    f.w().ExportServices().AskPrinter = [&](QPrinter& printer, QWidget*) {
+      pollingDuringDialog = f.w().Timer1->isActive();
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(c.output);
+      return c.confirm;
+    };
+    f.w().Timer1->start();
+    QString text;
+    AnswerOptions(f, 2);
+    if (c.reportsFailure) f.answers.ExpectMessageBox(QMessageBox::Ok, &text);
+    f.w().exportBClick();
+    EXPECT_FALSE(pollingDuringDialog) << c.name;
+    EXPECT_TRUE(f.w().Timer1->isActive()) << c.name;
+    EXPECT_EQ(QFile::exists(c.output), c.confirm && !c.reportsFailure) << c.name;
+    if (c.reportsFailure) {
+      EXPECT_TRUE(text.startsWith("L'impression a échoué")) << text.toStdString();
+    }
+  }
+  EXPECT_TRUE(testing_support::ReadFileBytes(pdf).startsWith("%PDF"));
+
+  // Polling is started again even when it was not running before.
+  f.w().Timer1->stop();
+  f.w().ExportServices().AskPrinter = [](QPrinter&, QWidget*) { return false; };
+  AnswerOptions(f, 2);
+  f.w().exportBClick();
+  EXPECT_TRUE(f.w().Timer1->isActive());
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRadioButton>
+
+#include "ModalAnswerer.h"
+#include "Spreadsheet.h"
+#include "TestEnvironment.h"
+#include "Unit2.h"
+#include "Unit3.h"
+
+namespace {
+
+using testing_support::ModalAnswerer;
+
+i18n::LanguageState Language(int index) {
+  i18n::LanguageState language;
+  language.TextTable.FillLanguageBlocks();
+  language.LanguageIndex = index;
+  language.TextTable.LoadTextSet(index);
+  return language;
+}
+
+void SwitchTo(i18n::LanguageState& language, int index) {
+  language.LanguageIndex = index;
+  language.TextTable.LoadTextSet(index);
+}
+
+// Both dialogs take their texts from the language chosen last, each time they are shown; the
+// export dialog also starts without a choice every time.
+TEST(TableDialogs, SpeakTheLanguageChosenLastAtEveryShow) {
+  i18n::LanguageState language = Language(i18n::kEnglish);
+  table::TableState state;
+  table::TForm2 comment(language, state);
+  table::TForm3 options(language, state);
+  ModalAnswerer answers;
+
+  struct Case {
+    int language;
+    QStringList commentTexts;  // title, label, cancel
+    QStringList optionTexts;   // title, group title, three items, cancel
+  };
+  const Case cases[] = {
+      {i18n::kEnglish,
+       {"Change Comment For Data", "Comment", "Cancel"},
+       {"Export", "Options", "Save to Clipboard and start Excel", "Save to File", "Print", "Cancel"}},
+      {i18n::kGerman,
+       {"Kommentar ändern", "Kommentar", "Abbrechen"},
+       {"Export", "Optionen", "Speichern in Zwischenablage und Excel starten", "Speichern in Datei", "Drucken",
+        "Abbrechen"}},
+      {i18n::kFrench,
+       {"Changer le commentaire", "Commentaire", "Quitter"},
+       {"Export", "Options", "Mémoriser dans le presse-papiers et démarrer Excel", "Mémoriser dans un fichier",
+        "Imprimer", "Quitter"}},
+  };
+  for (const Case& c : cases) {
+    SwitchTo(language, c.language);
+    QStringList seen;
+    answers.Expect([&](QWidget* m) {
+      auto* d = static_cast<table::TForm2*>(m);
+      seen = {d->windowTitle(), d->Label1->text(), d->Button2->text()};
+      d->Button2->click();
+    });
+    comment.ShowModal();
+    EXPECT_EQ(seen, c.commentTexts) << c.language;
+
+    int shownChoice = -2;
+    answers.Expect([&](QWidget* m) {
+      auto* d = static_cast<table::TForm3*>(m);
+      seen = {d->windowTitle(), d->RadioGroup1->title()};
+      for (int i = 0; i < 3; ++i) seen << d->RadioGroup1->Button(i)->text();
+      seen << d->Button2->text();
+      shownChoice = d->RadioGroup1->ItemIndex();
+      d->RadioGroup1->Button(1)->click();  // left chosen for the next show
+      d->Button2->click();
+    });
+    options.ShowModal();
+    EXPECT_EQ(seen, c.optionTexts) << c.language;
+    EXPECT_EQ(shownChoice, -1) << c.language;
+  }
+}
+
+// ---- the spreadsheet program ------------------------------------------------------------------
+
+void FakeProgram(const QString& path, const QByteArray& script = "#!/bin/sh\nexit 0\n") {
+  testing_support::WriteFileBytes(path, script);
+  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST(Spreadsheet, TheFirstInstalledProgramIsChosenWithItsFixedArguments) {
+  testing_support::ScopedWorkingDir dir;
+  const QStringList path{dir.Path()};
+  EXPECT_FALSE(table::FindSpreadsheetProgram(path).has_value());
+  EXPECT_FALSE(table::StartSpreadsheetProgram(path));
+
+  FakeProgram(dir.File("gnumeric"));
+  ASSERT_TRUE(table::FindSpreadsheetProgram(path).has_value());
+  EXPECT_EQ(table::FindSpreadsheetProgram(path)->program, dir.File("gnumeric"));
+  EXPECT_TRUE(table::FindSpreadsheetProgram(path)->arguments.isEmpty());
+
+  FakeProgram(dir.File("libreoffice"));
+  EXPECT_EQ(table::FindSpreadsheetProgram(path)->program, dir.File("libreoffice"));
+  EXPECT_EQ(table::FindSpreadsheetProgram(path)->arguments, QStringList{"--calc"});
+
+  // A file that is not executable does not count.
+  testing_support::WriteFileBytes(dir.File("localc"), "#!/bin/sh\n");
+  EXPECT_EQ(table::FindSpreadsheetProgram(path)->program, dir.File("libreoffice"));
+}
+
+TEST(Spreadsheet, IsStartedDetachedWithoutAShell) {
+  testing_support::ScopedWorkingDir dir;
+  // The program records the arguments it was given.
+  FakeProgram(dir.File("libreoffice"), "#!/bin/sh\nprintf '%s|' \"$@\" > \"$(dirname \"$0\")/started\"\n");
+  ASSERT_TRUE(table::StartSpreadsheetProgram({dir.Path()}));
+  ASSERT_TRUE(testing_support::WaitUntil([&] { return QFile::exists(dir.File("started")); }));
+  testing_support::RunEventLoop(50);
+  EXPECT_EQ(testing_support::ReadFileBytes(dir.File("started")), QByteArray("--calc|"));
+}
+
+}  // namespace
