@@ -1,5 +1,6 @@
 #include "Backend.h"
 
+#include "LibusbAccess.h"
 #include "SimBus.h"
 
 namespace app {
@@ -14,6 +15,15 @@ class SimulatedBackend final : public Backend {
 
  private:
   usb::simbus::SimBus bus_;
+};
+
+// Real instruments on the USB ports, through libusb.
+class UsbBackend final : public Backend {
+ public:
+  usb::UsbAccess& Access() override { return access_; }
+
+ private:
+  usb::LibusbAccess access_;
 };
 
 }  // namespace
@@ -37,8 +47,7 @@ QStringList PrepareArguments(QStringList arguments) {
 std::unique_ptr<Backend> MakeBackend(const QCommandLineParser& parser, QString& problem) {
   (void)problem;
   if (parser.isSet(kSimulateOption)) return std::make_unique<SimulatedBackend>();
-  // Real instruments: until the backend for real USB devices exists, no instrument is found.
-  return std::make_unique<SimulatedBackend>();
+  return std::make_unique<UsbBackend>();
 }
 
 }  // namespace app
