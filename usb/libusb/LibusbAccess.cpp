@@ -93,11 +93,10 @@ std::uint8_t High(std::uint16_t v) { return static_cast<std::uint8_t>(v >> 8); }
 
 // The 18 bytes of the device descriptor as the device sent them, from libusb's parsed copy.
 DeviceDescriptor RawDescriptor(const libusb_device_descriptor& d) {
-  return {d.bLength,          d.bDescriptorType,   Low(d.bcdUSB),         High(d.bcdUSB),
-          d.bDeviceClass,     d.bDeviceSubClass,   d.bDeviceProtocol,     d.bMaxPacketSize0,
-          Low(d.idVendor),    High(d.idVendor),    Low(d.idProduct),      High(d.idProduct),
-          Low(d.bcdDevice),   High(d.bcdDevice),   d.iManufacturer,       d.iProduct,
-          d.iSerialNumber,    d.bNumConfigurations};
+  return {d.bLength,         d.bDescriptorType, Low(d.bcdUSB),       High(d.bcdUSB),    d.bDeviceClass,
+          d.bDeviceSubClass, d.bDeviceProtocol, d.bMaxPacketSize0,   Low(d.idVendor),   High(d.idVendor),
+          Low(d.idProduct),  High(d.idProduct), Low(d.bcdDevice),    High(d.bcdDevice), d.iManufacturer,
+          d.iProduct,        d.iSerialNumber,   d.bNumConfigurations};
 }
 
 std::string PathOf(const Entry& e) {
@@ -264,8 +263,7 @@ Status LibusbHandle::Failed(int error) {
 
 Status LibusbHandle::DeviceControl(std::uint32_t code, const void* in, std::uint32_t inLength, void* out,
                                    std::uint32_t outCapacity, Overlapped& ov) {
-  if (code != CTL_DRIVER_INFO && code != CTL_GET_DESCRIPTOR && code != CTL_SET_CONFIGURATION &&
-      code != CTL_BIND_PIPE) {
+  if (code != CTL_DRIVER_INFO && code != CTL_GET_DESCRIPTOR && code != CTL_SET_CONFIGURATION && code != CTL_BIND_PIPE) {
     return kErrorInvalidParameter;
   }
   if (device_->gone) return kErrorDeviceNotConnected;
@@ -307,8 +305,8 @@ Status LibusbHandle::DriverInfoRecord(void* out, std::uint32_t outCapacity, std:
   return 0;
 }
 
-Status LibusbHandle::GetDescriptor(const std::uint8_t* in, std::uint32_t inLength, void* out,
-                                   std::uint32_t outCapacity, std::uint32_t& transferred) {
+Status LibusbHandle::GetDescriptor(const std::uint8_t* in, std::uint32_t inLength, void* out, std::uint32_t outCapacity,
+                                   std::uint32_t& transferred) {
   if (in == nullptr || inLength < kDescriptorRequestSize) return kErrorInvalidParameter;
   if (out == nullptr) outCapacity = 0;
   const DescriptorRequest request = DescriptorRequest::Decode(in);
