@@ -28,8 +28,11 @@ std::uint8_t Low(std::uint16_t v) { return static_cast<std::uint8_t>(v & 0xFF); 
 std::uint8_t High(std::uint16_t v) { return static_cast<std::uint8_t>(v >> 8); }
 
 std::vector<std::uint8_t> DeviceDescriptorBytes(const UsbDeviceSpec& spec) {
-  return {18,  1, 0x00, 0x02, 0xFF, 0x00, 0x00, 64, Low(spec.vendor), High(spec.vendor), Low(spec.product),
-          High(spec.product), 0x00, 0x01, 0, 0, 0, 1};
+  // clang-format off
+  return {18, 1, 0x00, 0x02, 0xFF, 0x00, 0x00, 64,
+          Low(spec.vendor), High(spec.vendor), Low(spec.product), High(spec.product),
+          0x00, 0x01, 0, 0, 0, 1};
+  // clang-format on
 }
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
@@ -82,12 +85,14 @@ void Complete(UMockdevIoctlClient* client, long result, int error) {
 std::vector<std::uint8_t> ConfigurationDescriptor(const UsbDeviceSpec& spec) {
   const std::uint8_t type = spec.interruptEndpoints ? 0x03 : 0x02;
   const std::uint8_t interval = spec.interruptEndpoints ? 1 : 0;
+  // clang-format off
   return {
-      9, 2, 32, 0, 1, 1, 0, 0x80, 50,                                   // configuration 1, one interface
-      9, 4, 0, 0, 2, 0xFF, 0, 0, 0,                                     // interface 0, two endpoints
+      9, 2, 32, 0, 1, 1, 0, 0x80, 50,                                         // configuration 1
+      9, 4, 0, 0, 2, 0xFF, 0, 0, 0,                                           // interface 0
       7, 5, kInEndpoint, type, Low(kMaxPacket), High(kMaxPacket), interval,   // IN 1
       7, 5, kOutEndpoint, type, Low(kMaxPacket), High(kMaxPacket), interval,  // OUT 2
   };
+  // clang-format on
 }
 
 // ---- EmulatedUsbDevice --------------------------------------------------------------------
@@ -112,7 +117,9 @@ std::string EmulatedUsbDevice::SysPath() const {
                 unsigned{spec_.address});
 }
 
-std::string EmulatedUsbDevice::DevNode() const { return Format("/dev/bus/usb/%03u/%03u", unsigned{spec_.bus}, unsigned{spec_.address}); }
+std::string EmulatedUsbDevice::DevNode() const {
+  return Format("/dev/bus/usb/%03u/%03u", unsigned{spec_.bus}, unsigned{spec_.address});
+}
 
 UsbDeviceCounters EmulatedUsbDevice::Counters() const {
   std::lock_guard lock(mutex_);
@@ -404,20 +411,20 @@ EmulatedUsbDevice& UsbTestbed::Plug(const UsbDeviceSpec& spec,
   const std::vector<std::uint8_t> configuration = ConfigurationDescriptor(spec);
   descriptors.insert(descriptors.end(), configuration.begin(), configuration.end());
   const std::string node = Format("bus/usb/%03u/%03u", unsigned{spec.bus}, unsigned{spec.address});
-  const std::string record = "P: " + device->SysPath().substr(4) + "\n" +  // without "/sys"
-                             "N: " + node + "\n" +
-                             "E: SUBSYSTEM=usb\n"
-                             "E: DEVTYPE=usb_device\n"
-                             "E: DEVNAME=/dev/" + node + "\n" +
-                             "E: BUSNUM=" + Format("%03u", unsigned{spec.bus}) + "\n" +
-                             "E: DEVNUM=" + Format("%03u", unsigned{spec.address}) + "\n" +
-                             "A: busnum=" + std::to_string(spec.bus) + "\n" +
-                             "A: devnum=" + std::to_string(spec.address) + "\n" +
-                             "A: idVendor=" + Format("%04x", unsigned{spec.vendor}) + "\n" +
-                             "A: idProduct=" + Format("%04x", unsigned{spec.product}) + "\n" +
-                             "A: speed=12\n"
-                             "A: bConfigurationValue=1\n"
-                             "H: descriptors=" + Hex(descriptors) + "\n\n";
+  const std::string record =
+      "P: " + device->SysPath().substr(4) + "\n" +  // without "/sys"
+      "N: " + node + "\n" +
+      "E: SUBSYSTEM=usb\n"
+      "E: DEVTYPE=usb_device\n"
+      "E: DEVNAME=/dev/" +
+      node + "\n" + "E: BUSNUM=" + Format("%03u", unsigned{spec.bus}) + "\n" +
+      "E: DEVNUM=" + Format("%03u", unsigned{spec.address}) + "\n" + "A: busnum=" + std::to_string(spec.bus) + "\n" +
+      "A: devnum=" + std::to_string(spec.address) + "\n" + "A: idVendor=" + Format("%04x", unsigned{spec.vendor}) +
+      "\n" + "A: idProduct=" + Format("%04x", unsigned{spec.product}) + "\n" +
+      "A: speed=12\n"
+      "A: bConfigurationValue=1\n"
+      "H: descriptors=" +
+      Hex(descriptors) + "\n\n";
   if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &error)) {
     const std::string message = error->message;
     g_clear_error(&error);

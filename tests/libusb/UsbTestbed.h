@@ -86,7 +86,7 @@ class EmulatedUsbDevice {
   void Reap(UMockdevIoctlClient* client);
   void Submit(UMockdevIoctlClient* client);
   void Discard(UMockdevIoctlClient* client);
-  void AnswerControl(Urb urb);                              // caller holds mutex_
+  void AnswerControl(Urb urb);                                    // caller holds mutex_
   void FillRead(Urb urb, const std::vector<std::uint8_t>& data);  // caller holds mutex_
   // Unplugging: pending reads fail with -ESHUTDOWN, everything after with ENODEV.
   void Disconnect();
