@@ -16,9 +16,10 @@
 // them and closes it.
 //
 // Control requests are answered at once: the driver record and the device descriptor from what
-// libusb already knows, the configuration and the binding through libusb's blocking calls (which
-// take as long as a control transfer). Binding an endpoint clears a halt left on it, so that a
-// stalled pipe recovers with the next connection.
+// libusb already knows, other descriptors, the configuration and the binding through libusb's
+// blocking calls (which take as long as a control transfer). Selecting the configuration the
+// device has already claims its interfaces without resetting it. Binding an endpoint clears a
+// halt left on it, so that a stalled pipe recovers with the next connection.
 //
 // Events. Reads and writes are asynchronous libusb transfers without a libusb time-out; their
 // callback stores the outcome in the Overlapped record and signals its event, and CancelIo cancels
@@ -26,8 +27,8 @@
 // event thread that the backend owns for its whole life. Pumping libusb's events inside the wait
 // instead is not possible: the class library waits on its own events (usb::Event) and knows no
 // backend, and a control request or a second thread waiting meanwhile would have nobody to
-// complete its transfers. The thread costs nothing while idle: it sleeps in libusb's poll and is
-// woken when the backend closes.
+// complete its transfers. The thread costs next to nothing while idle: it sleeps in libusb's poll,
+// wakes once a second, and is woken at once when the backend closes.
 //
 // Unplugging. libusb fails a transfer in flight with LIBUSB_TRANSFER_NO_DEVICE and refuses new
 // submissions with LIBUSB_ERROR_NO_DEVICE; both become kErrorDeviceNotConnected at once, so the
