@@ -121,6 +121,8 @@ class UsbTestbed {
 
   // While it lives, the calling thread cannot open `device` (permission denied), as a user
   // without the udev rule. Works as root too: the thread drops its file-system identity.
+  // umockdev's preload keeps a slot for every refused open of an emulated node and has 50 per
+  // process, so keep refused opens to a handful per test executable.
   class DeniedAccess {
    public:
     DeniedAccess(UsbTestbed& testbed, const EmulatedUsbDevice& device);

@@ -400,9 +400,13 @@ Status LibusbHandle::SetConfiguration(const std::uint8_t* in, std::uint32_t inLe
     const auto alternate = static_cast<std::uint8_t>(request.Interfaces[i].AlternateSettingIndex);
     if (const int r = libusb_claim_interface(handle, number); r != 0) {
       if (r == LIBUSB_ERROR_BUSY) {
+        // A kernel driver is never pushed aside: the identifiers served may belong to other devices.
+        const bool kernel = libusb_kernel_driver_active(handle, number) == 1;
         access_.NoticeOnce(NoticeKind::InUse, device_->entry,
                            "korvanta: the USB device " + DeviceName(device_->entry) +
-                               " is in use by another program; close that program to use the instrument here");
+                               (kernel ? " is held by a kernel driver; the instrument cannot be used"
+                                       : " is in use by another program; close that program to use the "
+                                         "instrument here"));
       }
       return Failed(r);
     }
