@@ -113,7 +113,7 @@ std::string DeviceName(const Entry& e) {
   return name;
 }
 
-// A whole decimal number in [min, max], nothing before or after it.
+// A whole decimal number of at most `max`, nothing before or after it.
 bool ParseNumber(std::string_view text, unsigned long max, unsigned long& value) {
   if (text.empty()) return false;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
