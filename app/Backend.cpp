@@ -1,5 +1,6 @@
 #include "Backend.h"
 
+#include "LibusbAccess.h"
 #include "SimBus.h"
 #include "SimulatedInstrument.h"
 
@@ -8,17 +9,24 @@ namespace {
 
 const QString kSimulateOption = QStringLiteral("simulate");
 
-// The simulated bus, with the virtual instrument plugged in when a scenario is given.
+// The simulated bus with the virtual instrument plugged in.
 class SimulatedBackend final : public Backend {
  public:
-  explicit SimulatedBackend(const sim::Scenario* scenario) {
-    if (scenario != nullptr) instrument_ = std::make_unique<sim::SimulatedInstrument>(bus_, *scenario);
-  }
+  explicit SimulatedBackend(const sim::Scenario& scenario) : instrument_(bus_, scenario) {}
   usb::UsbAccess& Access() override { return bus_; }
 
  private:
   usb::simbus::SimBus bus_;
-  std::unique_ptr<sim::SimulatedInstrument> instrument_;
+  sim::SimulatedInstrument instrument_;
+};
+
+// Real instruments on the USB ports, through libusb.
+class UsbBackend final : public Backend {
+ public:
+  usb::UsbAccess& Access() override { return access_; }
+
+ private:
+  usb::LibusbAccess access_;
 };
 
 }  // namespace
@@ -44,10 +52,9 @@ std::unique_ptr<Backend> MakeBackend(const QCommandLineParser& parser, QString& 
     sim::Scenario scenario;
     const QString file = parser.value(kSimulateOption);
     if (!file.isEmpty() && !sim::LoadScenario(file, scenario, problem)) return nullptr;
-    return std::make_unique<SimulatedBackend>(&scenario);
+    return std::make_unique<SimulatedBackend>(scenario);
   }
-  // Real instruments: until the backend for real USB devices exists, no instrument is found.
-  return std::make_unique<SimulatedBackend>(nullptr);
+  return std::make_unique<UsbBackend>();
 }
 
 }  // namespace app

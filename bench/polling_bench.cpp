@@ -97,5 +97,3 @@ void BM_Exchange(benchmark::State& state) {
 BENCHMARK(BM_Exchange)->Arg(0)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-BENCHMARK_MAIN();

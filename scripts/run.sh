@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds korvanta and starts it on its built-in virtual instrument.
-# Further arguments go to the program (for example --simulate=path/to/scenario.ini).
+# Installs what is missing (the udev rule for real instruments too), builds korvanta and starts it
+# on its built-in virtual instrument. Further arguments go to the program instead (for example
+# --simulate=path/to/scenario.ini); build/default/korvanta alone looks for a real instrument.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+bash scripts/install-udev-rule.sh
 cmake --preset default >/dev/null
 cmake --build --preset default --target korvanta
 

@@ -6,11 +6,13 @@
 
 namespace usb {
 
+Event::~Event() { std::lock_guard lock(mutex_); }
+
 void Event::Set() {
-  {
-    std::lock_guard lock(mutex_);
-    signalled_ = true;
-  }
+  // Notified under the lock: a waiter that wakes and destroys the event cannot pull the condition
+  // variable away from under the notification.
+  std::lock_guard lock(mutex_);
+  signalled_ = true;
   signal_.notify_one();
 }
 

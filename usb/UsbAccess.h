@@ -45,6 +45,17 @@ struct Overlapped {
   std::atomic<std::uint32_t> transferred{0};
 };
 
+// Completes a request: stores its byte count and final status and signals its event, as one step.
+// Backends complete every request through here. The owner may see the final status before it
+// waits and destroy the record at once; the event then holds its destruction until the signal is
+// done, so a completion on another thread never touches a destroyed event.
+inline void CompleteRequest(Overlapped& ov, Status status, std::uint32_t transferred) {
+  ov.event->SetAfter([&] {
+    ov.transferred.store(transferred, std::memory_order_release);
+    ov.status.store(status, std::memory_order_release);
+  });
+}
+
 // Control codes understood by every backend, and the layouts of their buffers (little-endian).
 inline constexpr std::uint32_t CTL_DRIVER_INFO = 0x8094206C;        // out: 12-byte driver record
 inline constexpr std::uint32_t CTL_GET_DESCRIPTOR = 0x80942006;     // in: 8 bytes; out: descriptor

@@ -153,9 +153,7 @@ SimBus::Device* SimBus::Find(DeviceId id) const {
 }
 
 void SimBus::Complete(Overlapped& ov, Status status, std::uint32_t transferred) {
-  ov.transferred.store(transferred, std::memory_order_release);
-  ov.status.store(status, std::memory_order_release);
-  ov.event->Set();
+  CompleteRequest(ov, status, transferred);
 }
 
 void SimBus::FailPending(Device& device, Status status) {
