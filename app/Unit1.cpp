@@ -1,10 +1,15 @@
 #include "Unit1.h"
 
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QShowEvent>
 
 #include "Art.h"
+#include "ExtraTexts.h"
+#include "Flag.h"
+#include "Help.h"
 #include "Messages.h"
+#include "Unit4.h"
 
 namespace app {
 namespace {
@@ -283,6 +288,12 @@ void TMainForm::ApplyLanguage() {
   rows_.SetHeadings({Text(Txt::ColDate), Text(Txt::ColTime), Text(Txt::ColMode20), Text(Txt::ColMode60),
                      Text(Txt::ColValue20), Text(Txt::ColValue60), Text(Txt::ColComment)});
 
+  // Without its flag the language still applies in full; the empty picture says why when hovered.
+  const i18n::FlagPicture flag = i18n::LoadFlag(language, langFlag->size());
+  langFlag->setPixmap(flag.Picture);
+  langFlag->setToolTip(flag.Problem);
+  if (!flag.Problem.isEmpty()) qWarning("%s", qPrintable(flag.Problem));
+
   langButton->setText(Text(Txt::Language));
   for (QLabel* l : {Label25, Label9}) {
     QPalette p = l->palette();
@@ -298,6 +309,31 @@ void TMainForm::AppendReadingRow(const table::MeasurementRow& row) {
   const QModelIndex last = rows_.index(rows_.Count() - 1, 0);
   ListView1->selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   ListView1->scrollTo(last, QAbstractItemView::EnsureVisible);
+}
+
+// ---- language and help ---------------------------------------------------------------------
+
+void TMainForm::langButtonClick() {
+  if (forms_.selectLanguage == nullptr) return;
+  forms_.selectLanguage->ShowModal();
+  // OK or the close box: the language, changed or not, is stored either way.
+  i18n::LanguageState& language = state_.Language;
+  QString error;
+  if (!i18n::WriteLanguageSetting(language, error)) {
+    // The choice holds for this run all the same: a window left in the old language while the
+    // help and the printout follow the new one would help nobody.
+    const int lang = language.LanguageIndex;
+    QMessageBox::critical(this, i18n::ExtraText(i18n::Extra::ErrorTitle, lang),
+                          i18n::ExtraText(i18n::Extra::SettingsWriteFailed, lang).arg(language.SettingsPath(), error) +
+                              QLatin1Char('\n') + i18n::ExtraText(i18n::Extra::LanguageNotStored, lang));
+  }
+  ApplyLanguage();
+}
+
+void TMainForm::Image4Click() {
+  const QString problem = i18n::OpenHelp(state_.Language);
+  if (problem.isEmpty()) return;
+  QMessageBox::warning(this, i18n::ExtraText(i18n::Extra::HelpTitle, state_.Language.LanguageIndex), problem);
 }
 
 // ---- the connection ------------------------------------------------------------------------
@@ -334,9 +370,7 @@ void TMainForm::Timer1Timer() {
 
 void TMainForm::InitGeo() {}
 void TMainForm::Timer3Timer() {}
-void TMainForm::langButtonClick() {}
 void TMainForm::geometrieClick() {}
-void TMainForm::Image4Click() {}
 void TMainForm::Image7Click() {}
 void TMainForm::messenClick() {}
 void TMainForm::lichtClick() {}

@@ -10,6 +10,12 @@ enum class Extra {
   ErrorTitle,           // title of an error box
   SettingsWriteFailed,  // %1 file, %2 reason
   UnexpectedError,      // %1 message of an exception
+  LanguageNotStored,    // after SettingsWriteFailed when the language dialog closes
+  FlagMissing,          // %1 file name
+  FlagUnreadable,       // %1 file
+  HelpTitle,            // title of a help message
+  HelpMissing,          // %1 compiled help name, %2 manual name, %3 folders searched
+  HelpOpenFailed,       // %1 file
 };
 
 // The text in language `languageIndex` (English for any other value).

@@ -90,7 +90,17 @@ void ModalAnswerer::Poll() {
   expected_.pop_front();
   answered_ = modal;
   answeredAt_ = Now();
+  // Dialogs live for the whole run: once hidden, the same one shown again is a new showing.
+  modal->installEventFilter(this);
   next.action(modal);
+}
+
+bool ModalAnswerer::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Hide && watched == answered_) {
+    watched->removeEventFilter(this);
+    answered_ = nullptr;
+  }
+  return false;
 }
 
 }  // namespace testing_support

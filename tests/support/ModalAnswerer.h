@@ -32,6 +32,9 @@ class ModalAnswerer : public QObject {
   // Processes events until every expected modal widget has been answered (or the time-out).
   bool WaitAllAnswered(int timeoutMs = 5000);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void Poll();
 
