@@ -5,9 +5,13 @@
 #include <QShowEvent>
 
 #include "Art.h"
+#include "ExtraTexts.h"
+#include "Flag.h"
+#include "Help.h"
 #include "Messages.h"
 #include "OperatorRequests.h"
 #include "TableActions.h"
+#include "Unit4.h"
 #include "Unit5.h"
 #include "Unit6.h"
 #include "Unit7.h"
@@ -295,6 +299,12 @@ void TMainForm::ApplyLanguage() {
   rows_.SetHeadings({Text(Txt::ColDate), Text(Txt::ColTime), Text(Txt::ColMode20), Text(Txt::ColMode60),
                      Text(Txt::ColValue20), Text(Txt::ColValue60), Text(Txt::ColComment)});
 
+  // Without its flag the language still applies in full; the empty picture says why when hovered.
+  const i18n::FlagPicture flag = i18n::LoadFlag(language, langFlag->size());
+  langFlag->setPixmap(flag.Picture);
+  langFlag->setToolTip(flag.Problem);
+  if (!flag.Problem.isEmpty()) qWarning("%s", qPrintable(flag.Problem));
+
   langButton->setText(Text(Txt::Language));
   for (QLabel* l : {Label25, Label9}) {
     QPalette p = l->palette();
@@ -310,6 +320,31 @@ void TMainForm::AppendReadingRow(const table::MeasurementRow& row) {
   const QModelIndex last = rows_.index(rows_.Count() - 1, 0);
   ListView1->selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   ListView1->scrollTo(last, QAbstractItemView::EnsureVisible);
+}
+
+// ---- language and help ---------------------------------------------------------------------
+
+void TMainForm::langButtonClick() {
+  if (forms_.selectLanguage == nullptr) return;
+  forms_.selectLanguage->ShowModal();
+  // OK or the close box: the language, changed or not, is stored either way.
+  i18n::LanguageState& language = state_.Language;
+  QString error;
+  if (!i18n::WriteLanguageSetting(language, error)) {
+    // The choice holds for this run all the same: a window left in the old language while the
+    // help and the printout follow the new one would help nobody.
+    const int lang = language.LanguageIndex;
+    QMessageBox::critical(this, i18n::ExtraText(i18n::Extra::ErrorTitle, lang),
+                          i18n::ExtraText(i18n::Extra::SettingsWriteFailed, lang).arg(language.SettingsPath(), error) +
+                              QLatin1Char('\n') + i18n::ExtraText(i18n::Extra::LanguageNotStored, lang));
+  }
+  ApplyLanguage();
+}
+
+void TMainForm::Image4Click() {
+  const QString problem = i18n::OpenHelp(state_.Language);
+  if (problem.isEmpty()) return;
+  QMessageBox::warning(this, i18n::ExtraText(i18n::Extra::HelpTitle, state_.Language.LanguageIndex), problem);
 }
 
 // ---- the connection ------------------------------------------------------------------------
@@ -449,7 +484,7 @@ void TMainForm::exportBClick() {
   table::RunExport({rows_, state_.Table, state_.Language, *forms_.Form3, *Timer1, exportPlatform_, this});
 }
 
-// ---- handlers filled in by later steps ----------------------------------------------------
+// ---- geometries and the info dialog --------------------------------------------------------
 
 void TMainForm::InitGeo() {
   if (forms_.Form6 == nullptr || forms_.Form7 == nullptr) return;
@@ -459,7 +494,6 @@ void TMainForm::InitGeo() {
   geometrieClick();
 }
 
-void TMainForm::langButtonClick() {}
 void TMainForm::geometrieClick() {
   if (forms_.Form7 == nullptr) return;
   if (!state_.Geometry.StartupGeometryPending) {
@@ -470,7 +504,6 @@ void TMainForm::geometrieClick() {
   forms_.Form7->ShowModal();
 }
 
-void TMainForm::Image4Click() {}
 void TMainForm::Image7Click() {
   if (forms_.Form5 != nullptr) forms_.Form5->ShowModal();  // its result means nothing here
 }

@@ -6,6 +6,7 @@
 
 #include "Application.h"
 #include "Backend.h"
+#include "DataFiles.h"
 #include "Program.h"
 
 int main(int argc, char** argv) {
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     }
 
     app::ProcessState state;
+    state.Language.DataFolders = i18n::ProgramDataFolders();
     app::Application::SetLanguageSource([&state] { return state.Language.LanguageIndex; });
     app::Program program(state, backend->Access());
     program.MainForm->show();

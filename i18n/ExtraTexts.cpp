@@ -43,6 +43,21 @@ constexpr Row kRows[] = {
     {Extra::PrintFailed, u"Printing failed: the printer did not accept the job.",
      u"Der Druck ist fehlgeschlagen: der Drucker hat den Auftrag nicht angenommen.",
      u"L'impression a échoué : l'imprimante n'a pas accepté la tâche."},
+    {Extra::LanguageNotStored, u"The language applies until the program ends but is not kept for the next start.",
+     u"Die Sprache gilt bis zum Programmende, wird aber nicht für den nächsten Start gespeichert.",
+     u"La langue s'applique jusqu'à la fin du programme, mais n'est pas conservée pour le prochain démarrage."},
+    {Extra::FlagMissing, u"The flag picture \"%1\" was not found.", u"Das Flaggenbild \"%1\" wurde nicht gefunden.",
+     u"L'image du drapeau « %1 » est introuvable."},
+    {Extra::FlagUnreadable, u"The flag picture \"%1\" could not be read.",
+     u"Das Flaggenbild \"%1\" konnte nicht gelesen werden.", u"L'image du drapeau « %1 » n'a pas pu être lue."},
+    {Extra::HelpTitle, u"Help", u"Hilfe", u"Aide"},
+    {Extra::HelpMissing,
+     u"The help for this language was not found: neither \"%1\" nor \"%2\" is in these folders:\n%3",
+     u"Die Hilfe für diese Sprache wurde nicht gefunden: weder \"%1\" noch \"%2\" liegt in diesen Ordnern:\n%3",
+     u"L'aide de cette langue est introuvable : ni « %1 » ni « %2 » ne se trouve dans ces dossiers :\n%3"},
+    {Extra::HelpOpenFailed, u"The help file \"%1\" could not be opened. Is a program for this kind of file installed?",
+     u"Die Hilfedatei \"%1\" konnte nicht geöffnet werden. Ist ein Programm für diese Art Datei installiert?",
+     u"Le fichier d'aide « %1 » n'a pas pu être ouvert. Un programme pour ce type de fichier est-il installé ?"},
 };
 
 }  // namespace

@@ -17,6 +17,12 @@ enum class Extra {
   ExportUnmappable,     // %1 number of characters, %2 the first of them; a Yes/No question
   ExportWriteFailed,    // %1 file, %2 reason
   PrintFailed,          // the printer did not take the job
+  LanguageNotStored,    // after SettingsWriteFailed when the language dialog closes
+  FlagMissing,          // %1 file name
+  FlagUnreadable,       // %1 file
+  HelpTitle,            // title of a help message
+  HelpMissing,          // %1 compiled help name, %2 manual name, %3 folders searched
+  HelpOpenFailed,       // %1 file
 };
 
 // The text in language `languageIndex` (English for any other value).

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <functional>
 
 #include "TextTable.h"
 
@@ -16,6 +19,12 @@ struct LanguageState {
   // 0 English, 1 German, 2 French.
   int LanguageIndex = kEnglish;
   ::i18n::TextTable TextTable;
+  // The program's own data folders, searched for flags and help after BasePath (main() sets
+  // them; see DataFiles.h).
+  QStringList DataFolders;
+  // Hands a document to the desktop's viewer for it; QDesktopServices when not set. Tests put a
+  // recorder here instead of launching a viewer.
+  std::function<bool(const QUrl&)> OpenDocument;
 
   // Text entry k of the current text set.
   QString Text(int k) const { return TextTable.Entry(k); }
