@@ -8,6 +8,7 @@
 #include "ExtraTexts.h"
 #include "Flag.h"
 #include "Help.h"
+#include "Look.h"
 #include "Messages.h"
 #include "OperatorRequests.h"
 #include "TableActions.h"
@@ -21,18 +22,8 @@ namespace {
 
 namespace Txt = i18n::Txt;
 
-QFont PixelFont(const QFont& base, int pixels, bool bold = false) {
-  QFont f = base;
-  f.setPixelSize(pixels);
-  f.setBold(bold);
-  return f;
-}
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
+using widgets::Named;
+using widgets::PixelFont;
 
 // A button with its glyph above its caption.
 QToolButton* SpeedButton(const char* name, const QString& caption, const QString& art, QSize glyph, QRect geometry,
@@ -103,23 +94,14 @@ void TMainForm::BuildControls() {
   langButton->setGeometry(52, 80, 75, 33);
 
   // The title keeps its place before the registered mark at 384.
-  QFont title = PixelFont(window, 32, true);
-  title.setFamily(QStringLiteral("Arial"));
-  while (title.pixelSize() > 16 &&
-         QFontMetrics(title).horizontalAdvance(QStringLiteral("KORVANTA III")) > 384 - 176 - 2) {
-    title.setPixelSize(title.pixelSize() - 1);
-  }
+  const QFont title = widgets::TitleFont(window, QStringLiteral("KORVANTA III"), 384 - 176 - 2);
   Label25 = Named(new QLabel(QStringLiteral("KORVANTA III   318 QX"), this), "Label25");
   Label25->setFont(title);
   Label25->setGeometry(176, 80, 370, QFontMetrics(title).height());
   Label9 = Named(new QLabel(QStringLiteral("®"), this), "Label9");
   Label9->setFont(PixelFont(window, 16));
   Label9->setGeometry(384, 71, 16, 20);
-  for (QLabel* l : {Label25, Label9}) {
-    QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, Qt::blue);
-    l->setPalette(p);
-  }
+  for (QLabel* l : {Label25, Label9}) widgets::SetTextColour(l, Qt::blue);
   geometrie = Named(new QPushButton(QStringLiteral("Messgeometrie"), this), "geometrie");
   geometrie->setGeometry(552, 86, 118, 25);
   Image4 = Named(new widgets::ClickLabel(this), "Image4");
@@ -306,11 +288,7 @@ void TMainForm::ApplyLanguage() {
   if (!flag.Problem.isEmpty()) qWarning("%s", qPrintable(flag.Problem));
 
   langButton->setText(Text(Txt::Language));
-  for (QLabel* l : {Label25, Label9}) {
-    QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, QColor(65, 120, 184));
-    l->setPalette(p);
-  }
+  for (QLabel* l : {Label25, Label9}) widgets::SetTextColour(l, widgets::ColourFromBgr(widgets::kTitleColour));
   Label21->SetCaption(Text(Txt::Number));
   SetStatusText(1, Text(Txt::MeasuringGeometry) + protocol::GeometrySuffix(state_.Cycle.ShownGeoMode));
 }

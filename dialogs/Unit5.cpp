@@ -6,37 +6,17 @@
 
 #include "Art.h"
 #include "ExtraTexts.h"
+#include "Look.h"
 #include "ProgramVersion.h"
 
 namespace dialogs {
 namespace {
 
-// The title colour as the platform writes it, 0x00BBGGRR.
-constexpr quint32 kTitleColour = 0xB87841;
-
-QColor ColourFromBgr(quint32 bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                static_cast<int>((bgr >> 16) & 0xFF));
-}
-
-void SetTextColour(QWidget* w, const QColor& colour) {
-  QPalette p = w->palette();
-  p.setColor(QPalette::WindowText, colour);
-  w->setPalette(p);
-}
-
-QFont PixelFont(const QFont& base, int pixels, bool bold = false) {
-  QFont f = base;
-  f.setPixelSize(pixels);
-  f.setBold(bold);
-  return f;
-}
-
-template <typename T>
-T* Named(T* widget, const char* objectName) {
-  widget->setObjectName(QString::fromLatin1(objectName));
-  return widget;
-}
+using widgets::ColourFromBgr;
+using widgets::kTitleColour;
+using widgets::Named;
+using widgets::PixelFont;
+using widgets::SetTextColour;
 
 // A label for what the system reports: plain text, whatever it looks like.
 widgets::AutoLabel* DataLabel(const char* objectName, const char* text, int left, int top, const QFont& font,
@@ -82,12 +62,7 @@ TForm5::TForm5(const i18n::LanguageState& language, std::unique_ptr<SystemInfo> 
   Image2->hide();
 
   // The product title keeps its place before the registered sign at 359.
-  QFont title = PixelFont(form, 32, true);
-  title.setFamily(QStringLiteral("Arial"));
-  while (title.pixelSize() > 16 &&
-         QFontMetrics(title).horizontalAdvance(QStringLiteral("KORVANTA III")) > 359 - 160 - 2) {
-    title.setPixelSize(title.pixelSize() - 1);
-  }
+  const QFont title = widgets::TitleFont(form, QStringLiteral("KORVANTA III"), 359 - 160 - 2);
   Label6 = Named(new QLabel(QStringLiteral("KORVANTA III"), this), "Label6");
   Label6->setFont(title);
   Label6->move(160, 8);
@@ -115,9 +90,7 @@ TForm5::TForm5(const i18n::LanguageState& language, std::unique_ptr<SystemInfo> 
   mail = LinkLabel("mail", QStringLiteral("EMail (") + SupportAddress() + QLatin1Char(')'),
                    QStringLiteral("EMail an Support senden"), 352, 256, form, this);
 
-  ok = Named(new QPushButton(QStringLiteral("OK"), this), "ok");
-  ok->setGeometry(408, 144, 73, 25);
-  ok->setDefault(true);
+  ok = AddButton("ok", QStringLiteral("OK"), {408, 144, 73, 25}, widgets::mrOk);
 
   // The owner labels show the ampersands they are given doubled as one: like a caption with an
   // accelerator, which a label only is when it has a buddy. Doubled, no text of theirs ever names
@@ -125,7 +98,6 @@ TForm5::TForm5(const i18n::LanguageState& language, std::unique_ptr<SystemInfo> 
   name->setBuddy(ok);
   org->setBuddy(ok);
 
-  connect(ok, &QPushButton::clicked, this, [this] { done(widgets::mrOk); });
   connect(web, &widgets::ClickLabel::clicked, this, &TForm5::webClick);
   connect(mail, &widgets::ClickLabel::clicked, this, &TForm5::mailClick);
 }

@@ -16,17 +16,10 @@ TForm6::TForm6(const i18n::LanguageState& language, protocol::CycleState& cycle,
   MeasGeo = new widgets::RadioGroup(QStringLiteral("MeasGeo"), QStringLiteral("Meas Geo"),
                                     {QStringLiteral("20°"), QStringLiteral("60°"), QStringLiteral("20° + 60°")}, this);
   MeasGeo->setGeometry(46, 29, 251, 116);
-  Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(88, 184, 75, 25);
-  Button1->setDefault(true);
-  Button2 = new QPushButton(QStringLiteral("Abbruch"), this);
-  Button2->setObjectName(QStringLiteral("Button2"));
-  Button2->setGeometry(192, 184, 75, 25);
+  Button1 = AddButton("Button1", QStringLiteral("OK"), {88, 184, 75, 25}, widgets::mrOk);
+  Button2 = AddButton("Button2", QStringLiteral("Abbruch"), {192, 184, 75, 25}, widgets::mrCancel);
 
   connect(MeasGeo, &widgets::RadioGroup::Changed, this, &TForm6::MeasGeoClick);
-  connect(Button1, &QPushButton::clicked, this, [this] { done(widgets::mrOk); });
-  connect(Button2, &QPushButton::clicked, this, [this] { done(widgets::mrCancel); });
 }
 
 void TForm6::FormShow() {

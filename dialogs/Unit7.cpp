@@ -38,10 +38,7 @@ TForm7::TForm7(const i18n::LanguageState& language, protocol::CycleState& cycle,
   allfree = new QPushButton(QStringLiteral("Alles freigeben"), this);
   allfree->setObjectName(QStringLiteral("allfree"));
   allfree->setGeometry(56, 112, 89, 25);
-  Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(56, 160, 89, 25);
-  Button1->setDefault(true);
+  Button1 = AddButton("Button1", QStringLiteral("OK"), {56, 160, 89, 25}, widgets::mrOk);
 
   Timer1 = DialogTimer("Timer1", 200, this);
   Timer2 = DialogTimer("Timer2", 200, this);
@@ -54,7 +51,6 @@ TForm7::TForm7(const i18n::LanguageState& language, protocol::CycleState& cycle,
   connect(geo60, &QCheckBox::stateChanged, this, &TForm7::geo60Click);
   connect(geodark, &QCheckBox::stateChanged, this, &TForm7::geodarkClick);
   connect(allfree, &QPushButton::clicked, this, &TForm7::allfreeClick);
-  connect(Button1, &QPushButton::clicked, this, [this] { done(widgets::mrOk); });
   connect(Timer1, &QTimer::timeout, this, &TForm7::Timer1Timer);
   connect(Timer2, &QTimer::timeout, this, &TForm7::Timer2Timer);
   connect(Timer3, &QTimer::timeout, this, &TForm7::Timer3Timer);

@@ -9,14 +9,7 @@ TselectLanguage::TselectLanguage(LanguageState& language, QWidget* parent)
       new widgets::RadioGroup(QStringLiteral("RadioGroup1"), QString(),
                               {QStringLiteral("English"), QStringLiteral("German"), QStringLiteral("Francais")}, this);
   RadioGroup1->setGeometry(104, 32, 185, 105);
-  Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(168, 168, 75, 25);
-  Button1->setDefault(true);
-  connect(Button1, &QPushButton::clicked, this, [this] {
-    Button1Click();
-    done(widgets::mrOk);
-  });
+  Button1 = AddButton("Button1", QStringLiteral("OK"), {168, 168, 75, 25}, widgets::mrOk, [this] { Button1Click(); });
 }
 
 void TselectLanguage::FormShow() { RadioGroup1->SetItemIndex(language_.LanguageIndex); }

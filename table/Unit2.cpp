@@ -14,19 +14,8 @@ TForm2::TForm2(const i18n::LanguageState& language, TableState& state, QWidget* 
   Edit1 = new QLineEdit(this);
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setGeometry(16, 40, 185, 21);
-  Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(264, 24, 75, 25);
-  Button1->setDefault(true);
-  Button2 = new QPushButton(this);
-  Button2->setObjectName(QStringLiteral("Button2"));
-  Button2->setGeometry(264, 56, 75, 25);
-
-  connect(Button1, &QPushButton::clicked, this, [this] {
-    Button1Click();
-    done(widgets::mrOk);
-  });
-  connect(Button2, &QPushButton::clicked, this, [this] { done(widgets::mrCancel); });
+  Button1 = AddButton("Button1", QStringLiteral("OK"), {264, 24, 75, 25}, widgets::mrOk, [this] { Button1Click(); });
+  Button2 = AddButton("Button2", QString(), {264, 56, 75, 25}, widgets::mrCancel);
 }
 
 void TForm2::FormShow() {

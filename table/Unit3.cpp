@@ -8,19 +8,8 @@ TForm3::TForm3(const i18n::LanguageState& language, TableState& state, QWidget* 
   RadioGroup1 =
       new widgets::RadioGroup(QStringLiteral("RadioGroup1"), QString(), {QString(), QString(), QString()}, this);
   RadioGroup1->setGeometry(48, 32, 321, 105);
-  Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(104, 168, 75, 25);
-  Button1->setDefault(true);
-  Button2 = new QPushButton(this);
-  Button2->setObjectName(QStringLiteral("Button2"));
-  Button2->setGeometry(240, 168, 75, 25);
-
-  connect(Button1, &QPushButton::clicked, this, [this] {
-    Button1Click();
-    done(widgets::mrOk);
-  });
-  connect(Button2, &QPushButton::clicked, this, [this] { done(widgets::mrCancel); });
+  Button1 = AddButton("Button1", QStringLiteral("OK"), {104, 168, 75, 25}, widgets::mrOk, [this] { Button1Click(); });
+  Button2 = AddButton("Button2", QString(), {240, 168, 75, 25}, widgets::mrCancel);
 }
 
 void TForm3::FormShow() {

@@ -15,6 +15,19 @@ ModalForm::ModalForm(const QString& name, int clientWidth, int clientHeight, QWi
 
 int ModalForm::ShowModal() { return exec(); }
 
+QPushButton* ModalForm::AddButton(const char* name, const QString& caption, QRect geometry, int result,
+                                  std::function<void()> before) {
+  auto* button = new QPushButton(caption, this);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(geometry);
+  button->setDefault(result == mrOk);
+  connect(button, &QPushButton::clicked, this, [this, result, before = std::move(before)] {
+    if (before) before();
+    done(result);
+  });
+  return button;
+}
+
 void ModalForm::reject() { done(mrCancel); }
 
 void ModalForm::showEvent(QShowEvent* event) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QPushButton>
+#include <functional>
 
 namespace widgets {
 
@@ -16,6 +18,11 @@ class ModalForm : public QDialog {
 
   // Shows the dialog modally and returns its modal result.
   int ShowModal();
+
+  // A button of this dialog at `geometry` that ends it with `result` (mrOk makes it the default
+  // button), after `before` has run.
+  QPushButton* AddButton(const char* name, const QString& caption, QRect geometry, int result,
+                         std::function<void()> before = {});
   void reject() override;
 
  protected:
