@@ -118,7 +118,7 @@ void TMainForm::BuildControls() {
   // Readings area.
   const auto left = Qt::AlignLeft;
   const auto right = Qt::AlignRight;
-  Label13 = new widgets::AutoLabel(QStringLiteral("Label13"), QStringLiteral("Display"), 53, 138, left, reading, this);
+  Label13 = new widgets::AutoLabel(QStringLiteral("Label13"), QStringLiteral("Display"), 53, 138, left, identity, this);
   Label21 = new widgets::AutoLabel(QStringLiteral("Label21"), QStringLiteral("Nr."), 141, 144, left, window, this);
   Label23 = new widgets::AutoLabel(QStringLiteral("Label23"), QStringLiteral("?"), 165, 144, left, window, this);
   Label104 = new widgets::AutoLabel(QStringLiteral("Label104"), QStringLiteral("20°"), 53, 170, left, reading, this);

@@ -1,5 +1,7 @@
 #include "Unit5.h"
 
+#include <algorithm>
+
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -89,6 +91,8 @@ TForm5::TForm5(const i18n::LanguageState& language, std::unique_ptr<SystemInfo> 
                   form, this);
   mail = LinkLabel("mail", QStringLiteral("EMail (") + SupportAddress() + QLatin1Char(')'),
                    QStringLiteral("EMail an Support senden"), 352, 256, form, this);
+  // A long support address moves its link to the left rather than running off the dialog.
+  mail->move(std::min(mail->x(), width() - mail->width() - 4), mail->y());
 
   ok = AddButton("ok", QStringLiteral("OK"), {408, 144, 73, 25}, widgets::mrOk);
 

@@ -6,7 +6,8 @@
 namespace widgets {
 
 QColor ColourFromBgr(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF), static_cast<int>((bgr >> 16) & 0xFF));
+  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                static_cast<int>((bgr >> 16) & 0xFF));
 }
 
 void SetTextColour(QWidget* widget, const QColor& colour) {
