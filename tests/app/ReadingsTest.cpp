@@ -2,6 +2,8 @@
 
 #include <QItemSelectionModel>
 
+#include "ModalAnswerer.h"
+#include "Program.h"
 #include "SimDevices.h"
 #include "SimulatedInstrument.h"
 #include "TestEnvironment.h"
@@ -109,6 +111,75 @@ TEST(Readings, TheTestButtonAppendsTwoUnselectedRows) {
   EXPECT_EQ(w.Rows().Row(1).texts[table::ColComment], QString());
   EXPECT_FALSE(w.ListView1->selectionModel()->hasSelection());
   EXPECT_EQ(state.Cycle.MeasCount, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Readings, GeometriesChosenAndLockedReachTheVirtualInstrument) {
+  testing_support::ScopedWorkingDir dir;
+  usb::simbus::SimBus bus;
+  sim::Scenario scenario;
+  scenario.autoReading = std::chrono::milliseconds(0);
+  sim::SimulatedInstrument simulated(bus, scenario);
+  const sim::VirtualInstrument& instrument = simulated.Instrument();
+  app::ProcessState state;
+  app::Program program(state, bus);
+  app::TMainForm& w = *program.MainForm;
+  testing_support::ModalAnswerer answers(8000);
+  const auto geometryText = [&](const char* suffix) {
+    return w.StatusText(1) == QStringLiteral("Measuring geometry") + QString::fromUtf8(suffix);
+  };
+
+  answers.Expect([](QWidget*) {}, QStringLiteral("the start-up admin dialog, which closes itself"));
+  w.show();
+  ASSERT_TRUE(WaitUntil([&] { return !program.Form7->Timer3->isActive() && answers.Pending() == 0; }, 8000));
+  // The sequence ends with a restart of the cycle, which drops a request still waiting: wait for
+  // the handshake that follows.
+  ASSERT_TRUE(WaitUntil([&] {
+    return state.Cycle.RestartMark == protocol::kCycleRunning && state.Cycle.HandshakeDone == protocol::kCycleRunning;
+  }));
+  ASSERT_TRUE(WaitUntil([&] { return instrument.Geometry() == 3 && geometryText(": 20° + 60°"); }));
+
+  // The angle command: 60° alone.
+  answers.Expect([&](QWidget*) {
+    program.Form6->MeasGeo->SetItemIndex(1);
+    program.Form6->Button1->click();
+  });
+  w.winkel->click();
+  ASSERT_TRUE(WaitUntil([&] { return instrument.Geometry() == 1 && geometryText(": 60°"); }));
+
+  // Setup: lock 20°. The instrument takes the lock, and the program asks for both geometries.
+  answers.ExpectMessageBox(QMessageBox::Yes);
+  answers.Expect([&](QWidget*) {
+    program.Form7->geo20->click();
+    program.Form7->Button1->click();
+  });
+  w.geometrie->click();
+  ASSERT_TRUE(WaitUntil([&] { return instrument.Locked20() && state.Geometry.Geometry20Locked; }));
+
+  // The angle dialog now refuses 20° and 20° + 60°.
+  int offered = -1;
+  answers.Expect([&](QWidget*) {
+    program.Form6->MeasGeo->SetItemIndex(0);
+    offered = program.Form6->MeasGeo->ItemIndex();
+    program.Form6->MeasGeo->SetItemIndex(2);
+    program.Form6->Button1->click();
+  });
+  w.winkel->click();
+  EXPECT_EQ(offered, 1);
+  ASSERT_TRUE(WaitUntil([&] { return instrument.Geometry() == 1 && geometryText(": 60°"); }));
+
+  // Checking the box again releases 20° on the instrument.
+  answers.ExpectMessageBox(QMessageBox::Yes);
+  answers.Expect([&](QWidget*) {
+    program.Form7->geo20->click();
+    program.Form7->Button1->click();
+  });
+  w.geometrie->click();
+  ASSERT_TRUE(WaitUntil([&] { return !instrument.Locked20() && instrument.Geometry() == 3; }));
+  EXPECT_TRUE(answers.WaitAllAnswered());
 }
 
 }  // namespace
