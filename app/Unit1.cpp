@@ -239,7 +239,10 @@ void TMainForm::WireHandlers() {
 
 QString TMainForm::StatusText(int field) const { return statusFields_[field]->text(); }
 
-void TMainForm::SetStatusText(int field, const QString& text) { statusFields_[field]->setText(text); }
+void TMainForm::SetStatusText(int field, const QString& text) {
+  // Every tick clears the connection message; most ticks find it empty already.
+  if (statusFields_[field]->text() != text) statusFields_[field]->setText(text);
+}
 
 void TMainForm::FormCreate() {
   i18n::LanguageState& language = state_.Language;
