@@ -26,10 +26,20 @@ void ClearAllRows(MeasurementModel& rows, TableState& state) {
   rows.Clear();
 }
 
-void DeleteSelectedRows(MeasurementModel& rows, const QItemSelectionModel& selection) {
-  const QList<int> selected = SelectedRowNumbers(selection);
+bool ClearSelectedRows(const i18n::LanguageState& language, MeasurementModel& rows,
+                       const QItemSelectionModel& selection) {
+  // Persistent indexes follow their rows through appends and deletions while the question is open.
+  QList<QPersistentModelIndex> chosen;
+  for (const int r : SelectedRowNumbers(selection)) chosen.append(QPersistentModelIndex(rows.index(r, 0)));
+  if (!ConfirmClear(language)) return false;
+  QList<int> remaining;
+  for (const QPersistentModelIndex& row : chosen) {
+    if (row.isValid()) remaining.append(row.row());
+  }
+  std::sort(remaining.begin(), remaining.end());
   // From the last, so that the numbers of the others stay valid.
-  for (auto r = selected.crbegin(); r != selected.crend(); ++r) rows.RemoveRowAt(*r);
+  for (auto r = remaining.crbegin(); r != remaining.crend(); ++r) rows.RemoveRowAt(*r);
+  return true;
 }
 
 void EditSelectedComment(MeasurementModel& rows, const QItemSelectionModel& selection, TableState& state,

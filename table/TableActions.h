@@ -17,8 +17,11 @@ bool ConfirmClear(const i18n::LanguageState& language);
 // Deletes every row and the lines of the last export.
 void ClearAllRows(MeasurementModel& rows, TableState& state);
 
-// Deletes the rows selected now.
-void DeleteSelectedRows(MeasurementModel& rows, const QItemSelectionModel& selection);
+// Asks the question before a clear line and deletes the rows that were selected when it was
+// asked: a reading appended while the question is open takes the selection, but it is not the
+// row the operator chose. True when the operator answered Yes.
+bool ClearSelectedRows(const i18n::LanguageState& language, MeasurementModel& rows,
+                       const QItemSelectionModel& selection);
 
 // Opens the comment dialog with the selected row's comment; OK stores the edited text, untrimmed.
 // CommentBuffer holds the comment while the dialog is open (rows appended meanwhile take it) and
