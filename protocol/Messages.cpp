@@ -13,6 +13,12 @@ QString HexByte(std::uint8_t b) {
   return QString(text, 3);
 }
 
+// A character of an instrument text.
+QChar InstrumentChar(std::uint8_t byte) {
+  const QChar c = Cp1252ToUnicode(byte);
+  return IsControlCharacter(c) ? QChar(u' ') : c;
+}
+
 }  // namespace
 
 void BuildReadByte(Frame& f, std::uint16_t address) {
@@ -66,7 +72,7 @@ QString DisplayText(const Value& v) {
   text.reserve(16);
   for (const std::uint8_t ch : v.c) {
     if (ch == 0) continue;
-    text.append(Cp1252ToUnicode(ch));
+    text.append(InstrumentChar(ch));
     text.append(QChar(' '));
   }
   return text;
@@ -76,7 +82,7 @@ QString TableText(const Value& v) {
   QString text;
   text.reserve(8);
   for (const std::uint8_t ch : v.c) {
-    if (ch != 0) text.append(Cp1252ToUnicode(ch));
+    if (ch != 0) text.append(InstrumentChar(ch));
   }
   return text;
 }
@@ -92,7 +98,7 @@ QString SerialText(const std::array<std::uint8_t, 10>& chars) {
   text.reserve(20);
   for (const std::uint8_t ch : chars) {
     if (ch == 0) continue;
-    text.append(Cp1252ToUnicode(ch));
+    text.append(InstrumentChar(ch));
     text.append(QChar(' '));
   }
   return text;
@@ -120,12 +126,25 @@ std::uint8_t SystemDecimalSeparator() {
   return byte;
 }
 
+bool IsControlCharacter(QChar c) {
+  const char16_t u = c.unicode();
+  return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+}
+
 QString TrimText(const QString& text) {
+  const auto trimmed = [](QChar c) { return c == u' ' || IsControlCharacter(c); };
   qsizetype begin = 0;
   qsizetype end = text.size();
-  while (begin < end && text[begin].unicode() <= ' ') ++begin;
-  while (end > begin && text[end - 1].unicode() <= ' ') --end;
+  while (begin < end && trimmed(text[begin])) ++begin;
+  while (end > begin && trimmed(text[end - 1])) --end;
   return text.mid(begin, end - begin);
+}
+
+QString OneLineText(QString text) {
+  for (QChar& c : text) {
+    if (IsControlCharacter(c)) c = u' ';
+  }
+  return text;
 }
 
 }  // namespace protocol

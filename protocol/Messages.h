@@ -66,7 +66,8 @@ void ApplyDecimalMark60(Value& v, std::uint8_t systemSeparator);
 // 20° values: each '.' becomes ','.
 void ApplyDecimalMark20(Value& v);
 // Display text: each character followed by a blank. Table text: the characters alone. A byte
-// 0x00 contributes nothing, not even its blank.
+// 0x00 contributes nothing, not even its blank; a control byte shows as a blank, so that no text
+// of the table ever holds a line break or a TAB.
 QString DisplayText(const Value& v);
 QString TableText(const Value& v);
 
@@ -74,7 +75,8 @@ QString TableText(const Value& v);
 // its bit is clear.
 std::array<QString, 3> ModeLetters(std::uint8_t mode);
 
-// Serial text: each of the ten characters followed by a blank; characters 0x00 contribute nothing.
+// Serial text: each of the ten characters followed by a blank; characters 0x00 contribute nothing,
+// control bytes show as blanks.
 QString SerialText(const std::array<std::uint8_t, 10>& chars);
 
 // Suffix of the geometry text for a geometry code: 0 ": -----", 1 ": 60°", 2 ": 20°",
@@ -84,7 +86,11 @@ QString GeometrySuffix(int code);
 // The system's decimal separator as a Windows-1252 byte ('.' when it has none there).
 std::uint8_t SystemDecimalSeparator();
 
+// C0 controls, DEL and the C1 controls.
+bool IsControlCharacter(QChar c);
 // Trim as the table applies it: leading and trailing blanks and control characters go.
 QString TrimText(const QString& text);
+// One line of text for the table: each control character becomes one blank.
+QString OneLineText(QString text);
 
 }  // namespace protocol

@@ -51,6 +51,8 @@ TEST(Messages, ValuesAreJoinedDecimalMarkedAndSpaced) {
        u"9   1 , 0 ", u"9 1,0"},
       {"Windows-1252 characters", Half(0x80, 0xB0, 0x00, 'x'), Half(0xE9, 0x9F, ' ', 'A'), false, '.',
        u"€ °   x é Ÿ   A ", u"€° xéŸ A"},
+      {"control bytes show as blanks", Half('\t', '1', 0x00, '\n'), Half('.', '5', 0x7F, 0x81), false, '.',
+       u"  1     , 5     ", u" 1  ,5  "},
   };
   for (const Case& c : cases) {
     Value v = AssembleValue(c.first, c.second.data());
@@ -131,6 +133,7 @@ TEST(Messages, TrimAndTimeFormats) {
   EXPECT_EQ(TrimText(QStringLiteral("  D \t")), QStringLiteral("D"));
   EXPECT_EQ(TrimText(QString::fromLatin1("\x01L C\x1f ")), QStringLiteral("L C"));
   EXPECT_EQ(TrimText(QStringLiteral("   ")), QString());
+  EXPECT_EQ(TrimText(QString::fromUtf16(u"\u007F\u0085 L C\u009F")), QStringLiteral("L C"));
 
   const std::pair<const char*, const char*> formats[] = {
       {"h:mm:ss AP t", "h:mm:ss AP"},
