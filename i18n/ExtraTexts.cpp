@@ -58,6 +58,20 @@ constexpr Row kRows[] = {
     {Extra::HelpOpenFailed, u"The help file \"%1\" could not be opened. Is a program for this kind of file installed?",
      u"Die Hilfedatei \"%1\" konnte nicht geöffnet werden. Ist ein Programm für diese Art Datei installiert?",
      u"Le fichier d'aide « %1 » n'a pas pu être ouvert. Un programme pour ce type de fichier est-il installé ?"},
+    {Extra::ExportInPlace,
+     u"No temporary file can be made beside \"%1\", so the file can only be overwritten in place: if writing "
+     u"fails part-way, its old content may be lost.\n\nOverwrite it anyway?",
+     u"Neben \"%1\" kann keine temporäre Datei angelegt werden, die Datei kann also nur direkt überschrieben "
+     u"werden: schlägt das Schreiben mittendrin fehl, kann ihr alter Inhalt verloren gehen.\n\nTrotzdem "
+     u"überschreiben?",
+     u"Aucun fichier temporaire ne peut être créé à côté de « %1 » : le fichier ne peut être écrasé que sur "
+     u"place, et si l'écriture échoue en cours de route, son ancien contenu peut être perdu.\n\nL'écraser "
+     u"quand même ?"},
+    {Extra::ExportOldContentKept, u"The file's old content has been written back.",
+     u"Der alte Inhalt der Datei wurde zurückgeschrieben.", u"L'ancien contenu du fichier a été réécrit."},
+    {Extra::ExportOldContentLost, u"The file's old content could not be written back.",
+     u"Der alte Inhalt der Datei konnte nicht zurückgeschrieben werden.",
+     u"L'ancien contenu du fichier n'a pas pu être réécrit."},
 };
 
 }  // namespace

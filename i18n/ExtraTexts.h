@@ -23,6 +23,10 @@ enum class Extra {
   HelpTitle,            // title of a help message
   HelpMissing,          // %1 compiled help name, %2 manual name, %3 folders searched
   HelpOpenFailed,       // %1 file
+  // The data file, where it can only be overwritten in place.
+  ExportInPlace,         // %1 file; a Yes/No question
+  ExportOldContentKept,  // after ExportWriteFailed: the old content was written back
+  ExportOldContentLost,  // after ExportWriteFailed: it could not be
 };
 
 // The text in language `languageIndex` (English for any other value).

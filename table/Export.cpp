@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPrintDialog>
@@ -30,9 +31,19 @@ void ShowError(const ExportContext& c, const QString& message) {
   QMessageBox::critical(c.parent, i18n::ExtraText(i18n::Extra::ErrorTitle, c.language.LanguageIndex), message);
 }
 
+// A name with '*' or '?' is a pattern, as the save dialog's name field first shows ("*.txt"),
+// not a file to write.
+bool IsNamePattern(const QString& path) {
+  const QString name = QFileInfo(path).fileName();
+  return name.contains(u'*') || name.contains(u'?');
+}
+
 void SaveToFile(const ExportContext& c) {
-  const QString path = c.platform.AskSaveFileName(c.parent, c.language.BasePath);
-  if (path.isEmpty()) return;
+  QString path;
+  do {
+    path = c.platform.AskSaveFileName(c.parent, c.language.BasePath);
+    if (path.isEmpty()) return;
+  } while (IsNamePattern(path));
   const EncodedExport encoded = EncodeExportText(JoinExportLines(c.state.ExportLines));
   if (encoded.unmappable > 0) {
     // Characters the code page cannot hold are not dropped without the operator's word.
@@ -44,11 +55,23 @@ void SaveToFile(const ExportContext& c) {
       return;
     }
   }
+  const int language = c.language.LanguageIndex;
+  const QString shownPath = QDir::toNativeSeparators(path);
+  const auto confirmInPlace = [&] {
+    return QMessageBox::question(c.parent, c.language.Text(i18n::Txt::Question),
+                                 i18n::ExtraText(i18n::Extra::ExportInPlace, language).arg(shownPath),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+  };
   QString reason;
-  if (!WriteExportFile(path, encoded.bytes, reason)) {
-    ShowError(c, i18n::ExtraText(i18n::Extra::ExportWriteFailed, c.language.LanguageIndex)
-                     .arg(QDir::toNativeSeparators(path), reason));
+  const WriteOutcome outcome = WriteExportFile(path, encoded.bytes, reason, confirmInPlace);
+  if (outcome == WriteOutcome::Written || outcome == WriteOutcome::Declined) return;
+  QString message = i18n::ExtraText(i18n::Extra::ExportWriteFailed, language).arg(shownPath, reason);
+  if (outcome == WriteOutcome::FailedInPlace) {
+    message += QLatin1Char('\n') + i18n::ExtraText(i18n::Extra::ExportOldContentKept, language);
+  } else if (outcome == WriteOutcome::FailedOldContentLost) {
+    message += QLatin1Char('\n') + i18n::ExtraText(i18n::Extra::ExportOldContentLost, language);
   }
+  ShowError(c, message);
 }
 
 void Print(const ExportContext& c) {

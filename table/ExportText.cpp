@@ -1,5 +1,6 @@
 #include "ExportText.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include "Cp1252.h"
@@ -60,15 +61,44 @@ EncodedExport EncodeExportText(const QString& text) {
   return out;
 }
 
-bool WriteExportFile(const QString& path, const QByteArray& bytes, QString& error) {
+namespace {
+
+bool WriteAll(QFile& file, const QByteArray& bytes) {
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  const bool ok = file.write(bytes) == bytes.size() && file.flush();
+  file.close();
+  return ok && file.error() == QFileDevice::NoError;
+}
+
+}  // namespace
+
+WriteOutcome WriteExportFile(const QString& path, const QByteArray& bytes, QString& error,
+                             const std::function<bool()>& confirmInPlace) {
   QSaveFile file(path);
-  // A file the operator may replace in a folder we may not create files in is written in place.
-  file.setDirectWriteFallback(true);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+  if (file.open(QIODevice::WriteOnly)) {
+    if (file.write(bytes) == bytes.size() && file.commit()) return WriteOutcome::Written;
     error = file.errorString();
-    return false;
+    return WriteOutcome::Failed;
   }
-  return true;
+  error = file.errorString();
+
+  const QFileInfo target(path);
+  QFile direct(path);
+  if (!target.exists()) {
+    // Nothing to lose: a new file is written directly, and a part-written one removed again.
+    if (WriteAll(direct, bytes)) return WriteOutcome::Written;
+    error = direct.errorString();
+    direct.remove();
+    return WriteOutcome::Failed;
+  }
+  if (!target.isFile() || !direct.open(QIODevice::ReadOnly)) return WriteOutcome::Failed;
+  const QByteArray old = direct.readAll();
+  direct.close();
+  if (!confirmInPlace()) return WriteOutcome::Declined;
+  if (WriteAll(direct, bytes)) return WriteOutcome::Written;
+  error = direct.errorString();
+  QFile back(path);
+  return WriteAll(back, old) ? WriteOutcome::FailedInPlace : WriteOutcome::FailedOldContentLost;
 }
 
 }  // namespace table

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "Language.h"
 #include "MeasurementModel.h"
@@ -32,8 +33,21 @@ struct EncodedExport {
 };
 EncodedExport EncodeExportText(const QString& text);
 
-// Creates or replaces `path` with `bytes`. The old content stays intact when writing fails
-// part-way. On failure returns false with the platform's reason.
-bool WriteExportFile(const QString& path, const QByteArray& bytes, QString& error);
+// How writing the data file ended.
+enum class WriteOutcome {
+  Written,
+  Failed,                // `error` holds the platform's reason; an old file keeps its content
+  Declined,              // the operator did not want the file overwritten in place
+  FailedInPlace,         // written in place, failed; the old content was put back
+  FailedOldContentLost,  // written in place, failed, and the old content could not be put back
+};
+
+// Creates or replaces `path` with `bytes` through a temporary file beside it, so that an old file
+// keeps its content when writing fails part-way. Where no temporary file can be made there (a
+// folder the operator may write the file in but not create files in, or a name too long for the
+// temporary one), an old file can only be overwritten in place: `confirmInPlace` is asked first,
+// and if the write then fails the old content is written back.
+WriteOutcome WriteExportFile(const QString& path, const QByteArray& bytes, QString& error,
+                             const std::function<bool()>& confirmInPlace);
 
 }  // namespace table

@@ -87,7 +87,7 @@ TEST(TableHandlers, ClearDataAsksAndOnlyYesDeletesEveryRowAndTheExportLines) {
   EXPECT_TRUE(f.state.Table.ExportLines.isEmpty());
 }
 
-TEST(TableHandlers, ClearLineDeletesTheRowSelectedWhenTheOperatorAnswers) {
+TEST(TableHandlers, ClearLineDeletesTheRowSelectedWhenTheQuestionWasAsked) {
   Fixture f;
   f.answers.ExpectMessageBox(QMessageBox::Yes);
   f.w().clearLClick();  // asks even on an empty table
@@ -111,14 +111,16 @@ TEST(TableHandlers, ClearLineDeletesTheRowSelectedWhenTheOperatorAnswers) {
   f.w().clearLClick();
   EXPECT_EQ(f.Values(), (QStringList{"1", "3"}));
 
-  // A reading appended while the question is open takes the selection and is the row deleted.
+  // A reading appended while the question is open takes the selection, but the row deleted is
+  // the one the operator chose; the new reading stays.
   f.w().ListView1->selectRow(0);
   f.answers.Expect([&](QWidget* m) {
     f.Reading("4");
+    EXPECT_EQ(f.SelectedRow(), 2);
     static_cast<QMessageBox*>(m)->button(QMessageBox::Yes)->click();
   });
   f.w().clearLClick();
-  EXPECT_EQ(f.Values(), (QStringList{"1", "3"}));
+  EXPECT_EQ(f.Values(), (QStringList{"3", "4"}));
 }
 
 // ---- comments ------------------------------------------------------------------------------
@@ -158,6 +160,14 @@ TEST(TableHandlers, TheCommentDialogEditsTheSelectedRow) {
   EXPECT_EQ(shown, "  with blanks ");
   EXPECT_EQ(f.rows().Row(0).texts[table::ColComment], "  with blanks ");
   EXPECT_EQ(f.state.Table.CommentBuffer, "");
+
+  // One line: a line break or TAB pasted with a spreadsheet cell becomes a blank, so the export
+  // line keeps its eight fields.
+  AnswerComment(f, &shown, QString::fromUtf16(u"cell 1\tcell 2\r\n\u0085x\u007F"), "Button1");
+  f.w().ListView1DblClick();
+  EXPECT_EQ(f.rows().Row(0).texts[table::ColComment], "cell 1 cell 2   x ");
+  const QStringList lines = table::BuildExportLines(table::ColumnHeadings(f.state.Language), f.rows());
+  EXPECT_EQ(lines.value(1).count(u'\t'), 7);
 
   AnswerComment(f, &shown, "", "Button1");
   f.w().ListView1DblClick();
@@ -250,10 +260,13 @@ TEST(TableHandlers, SaveToFileWritesWindows1252ThroughTheSaveDialog) {
   Fixture f;
   f.Reading("12,5");
   f.rows().SetComment(0, "Glanz über 20° – 5 €");
+  // The name field's "*.txt" taken as it stands is a pattern, not a file: the dialog comes again.
   AnswerOptions(f, 1);
-  AnswerSave(f, "readings", true);
+  AnswerSave(f, "*.txt", true);
+  AnswerSave(f, "readings");
   f.w().exportBClick();
   ASSERT_TRUE(f.answers.WaitAllAnswered());
+  EXPECT_EQ(QDir(f.dir.Path()).entryList({"*.txt"}, QDir::Files), QStringList());
   EXPECT_EQ(testing_support::ReadFileBytes(f.dir.File("readings.dat")),
             QByteArray("\tDate\tTime\tMode 20\xB0\tMode 60\xB0\tValue 20\xB0\tValue 60\xB0\tComment\r\n"
                        "1\t01.02.2024\t12:00:00\t\t\t12,5\t1.0\tGlanz \xFC"
@@ -305,6 +318,18 @@ TEST(TableHandlers, AFileThatCannotBeWrittenIsReportedWithItsName) {
   EXPECT_TRUE(text.startsWith("The file \"" + QDir::toNativeSeparators(path) + "\" could not be written: "))
       << text.toStdString();
   EXPECT_FALSE(QFile::exists(path));
+
+  // A file that can only be overwritten in place (its folder takes no new file) is overwritten
+  // only after the operator agreed.
+  {
+    testing_support::LockedFolder locked(f.dir, "old");
+    f.w().ExportServices().AskSaveFileName = [&](QWidget*, const QString&) { return locked.File(); };
+    AnswerOptions(f, 1);
+    f.answers.ExpectMessageBox(QMessageBox::No, &text);
+    f.w().exportBClick();
+    EXPECT_TRUE(text.startsWith("No temporary file can be made beside")) << text.toStdString();
+    EXPECT_EQ(testing_support::ReadFileBytes(locked.File()), "old");
+  }
 
   // Cancelled save dialog: nothing written, nothing said.
   f.w().ExportServices().AskSaveFileName = [](QWidget*, const QString&) { return QString(); };

@@ -1,6 +1,9 @@
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +16,24 @@ ScopedWorkingDir::ScopedWorkingDir() : previous_(QDir::currentPath()) {
 }
 
 ScopedWorkingDir::~ScopedWorkingDir() { QDir::setCurrent(previous_); }
+
+LockedFolder::LockedFolder(const ScopedWorkingDir& dir, const QByteArray& fileContent)
+    : folder_(dir.File(QStringLiteral("locked"))), file_(folder_ + QStringLiteral("/readings.dat")) {
+  EXPECT_TRUE(QDir().mkpath(folder_));
+  WriteFileBytes(file_, fileContent);
+  chmod(QFile::encodeName(dir.Path()).constData(), 0755);
+  chmod(QFile::encodeName(file_).constData(), 0666);
+  chmod(QFile::encodeName(folder_).constData(), 0555);
+  if (geteuid() == 0) {
+    setfsuid(65534);  // this thread only
+    droppedRoot_ = true;
+  }
+}
+
+LockedFolder::~LockedFolder() {
+  if (droppedRoot_) setfsuid(0);
+  chmod(QFile::encodeName(folder_).constData(), 0755);
+}
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
   QElapsedTimer clock;

@@ -22,6 +22,22 @@ class ScopedWorkingDir {
   QString previous_;
 };
 
+// A folder in which files can be written but none created, as a shared folder an operator may
+// only update: `File()` names a file in it. File permissions are checked for the calling thread
+// as the unprivileged user "nobody" while it lives, so that they count when the tests run as root
+// (as CI does).
+class LockedFolder {
+ public:
+  explicit LockedFolder(const ScopedWorkingDir& dir, const QByteArray& fileContent);
+  ~LockedFolder();
+  QString File() const { return file_; }
+
+ private:
+  QString folder_;
+  QString file_;
+  bool droppedRoot_ = false;
+};
+
 // Runs the event loop until `done` holds or `timeoutMs` passed; returns `done()`.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 // Runs the event loop for `ms` milliseconds.

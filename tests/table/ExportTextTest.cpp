@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <QDir>
 #include <QFile>
@@ -71,22 +74,69 @@ TEST(ExportText, WritingReplacesAnOldFileAndReportsAFailureWithoutTouchingIt) {
   testing_support::ScopedWorkingDir dir;
   const QString path = dir.File("readings.dat");
   testing_support::WriteFileBytes(path, QByteArray(1000, 'x'));
+  int asked = 0;
+  const auto never = [&] {
+    ++asked;
+    return true;
+  };
 
   QString error;
-  ASSERT_TRUE(table::WriteExportFile(path, "\tDate\r\n", error)) << error.toStdString();
+  ASSERT_EQ(table::WriteExportFile(path, "\tDate\r\n", error, never), table::WriteOutcome::Written)
+      << error.toStdString();
   EXPECT_EQ(testing_support::ReadFileBytes(path), QByteArray("\tDate\r\n"));
 
   const QString missingFolder = dir.File("no such folder/readings.dat");
-  EXPECT_FALSE(table::WriteExportFile(missingFolder, "x", error));
+  EXPECT_EQ(table::WriteExportFile(missingFolder, "x", error, never), table::WriteOutcome::Failed);
   EXPECT_FALSE(error.isEmpty());
   EXPECT_FALSE(QFile::exists(missingFolder));
 
   // A folder in place of the file: the reason is reported, the folder stays.
   ASSERT_TRUE(QDir(dir.Path()).mkdir("taken.dat"));
   error.clear();
-  EXPECT_FALSE(table::WriteExportFile(dir.File("taken.dat"), "x", error));
+  EXPECT_EQ(table::WriteExportFile(dir.File("taken.dat"), "x", error, never), table::WriteOutcome::Failed);
   EXPECT_FALSE(error.isEmpty());
   EXPECT_TRUE(QFileInfo(dir.File("taken.dat")).isDir());
+  EXPECT_EQ(asked, 0);
+}
+
+// A folder in which the file may be written but no file created: the file can only be written
+// in place, which the operator is asked about first, and a write that fails part-way puts the old
+// content back (the file size limit makes it fail midway).
+TEST(ExportText, AFileThatCanOnlyBeOverwrittenInPlaceIsWrittenOnlyWithTheOperatorsWord) {
+  testing_support::ScopedWorkingDir dir;
+  const QByteArray old("old content");
+  testing_support::LockedFolder locked(dir, old);
+  const QString path = locked.File();
+  QString error;
+
+  int asked = 0;
+  bool answer = false;
+  const auto confirm = [&] {
+    ++asked;
+    return answer;
+  };
+  EXPECT_EQ(table::WriteExportFile(path, "new", error, confirm), table::WriteOutcome::Declined);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), old);
+
+  answer = true;
+  const QByteArray large(100000, 'n');
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit limited = saved;
+  limited.rlim_cur = 4096;
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const table::WriteOutcome outcome = table::WriteExportFile(path, large, error, confirm);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_EQ(outcome, table::WriteOutcome::FailedInPlace);
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(testing_support::ReadFileBytes(path), old);
+
+  EXPECT_EQ(table::WriteExportFile(path, "new", error, confirm), table::WriteOutcome::Written);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), QByteArray("new"));
+  EXPECT_EQ(asked, 3);
 }
 
 }  // namespace
