@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <cstdint>
 #include <limits>
 
 namespace i18n {
@@ -143,42 +144,128 @@ std::optional<QByteArray> FindIniValue(const QByteArray& ini, QByteArrayView sec
   return value.toByteArray();
 }
 
-QByteArray UpdateIniValue(const QByteArray& ini, QByteArrayView section, QByteArrayView key, QByteArrayView value) {
+namespace {
+
+// One change of the text: `removed` bytes at `at` give way to `inserted`.
+struct Edit {
+  qsizetype at = 0;
+  qsizetype removed = 0;
+  QByteArray inserted;
+};
+
+Edit ValueEdit(const QByteArray& ini, QByteArrayView section, QByteArrayView key, QByteArrayView value) {
   const QByteArray eol = ini.contains("\r\n") ? QByteArray("\r\n")
                          : ini.contains('\n') ? QByteArray("\n")
                                               : QByteArray("\r\n");
   const QList<Line> lines = SplitLines(ini);
   const Located at = Locate(ini, lines, section, key);
-  QByteArray out = ini;
 
   if (at.keyLine >= 0) {
     const Line& line = lines[at.keyLine];
     qsizetype valueStart = line.begin + at.equals + 1;
     while (valueStart < line.contentEnd && IsBlank(ini[valueStart])) ++valueStart;
-    out.replace(valueStart, line.contentEnd - valueStart, value.toByteArray());
-    return out;
+    return {valueStart, line.contentEnd - valueStart, value.toByteArray()};
   }
 
-  QByteArray assignment = key.toByteArray() + '=' + value.toByteArray();
+  const QByteArray assignment = key.toByteArray() + '=' + value.toByteArray();
   if (at.sectionHeader >= 0) {
     const Line& last = lines[at.lastContent];
-    if (last.end == last.contentEnd) {  // the last line of the text has no line end yet
-      out.insert(last.end, eol + assignment + eol);
-    } else {
-      out.insert(last.end, assignment + eol);
-    }
-    return out;
+    // The last line of the text may have no line end yet.
+    const QByteArray before = last.end == last.contentEnd ? eol : QByteArray();
+    return {last.end, 0, before + assignment + eol};
   }
 
-  if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) out += eol;
-  out += '[' + section.toByteArray() + ']' + eol + assignment + eol;
+  QByteArray added;
+  if (!ini.isEmpty() && !ini.endsWith('\n') && !ini.endsWith('\r')) added += eol;
+  added += '[' + section.toByteArray() + ']' + eol + assignment + eol;
+  return {ini.size(), 0, added};
+}
+
+// How a settings file is stored, as the Windows profile routines take it: 8-bit text, UTF-8 after
+// its byte-order mark, or UTF-16 after its byte-order mark. The mark stays, and so does the
+// encoding: a file is never written back in another one, nor with two in it.
+enum class Encoding { Bytes, Utf8Marked, Utf16LE, Utf16BE };
+
+Encoding EncodingOf(const QByteArray& file) {
+  if (file.startsWith("\xEF\xBB\xBF")) return Encoding::Utf8Marked;
+  if (file.startsWith("\xFF\xFE")) return Encoding::Utf16LE;
+  if (file.startsWith("\xFE\xFF")) return Encoding::Utf16BE;
+  return Encoding::Bytes;
+}
+
+qsizetype MarkSize(Encoding e) {
+  switch (e) {
+    case Encoding::Utf8Marked:
+      return 3;
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+      return 2;
+    case Encoding::Bytes:
+      break;
+  }
+  return 0;
+}
+
+bool IsUtf16(Encoding e) { return e == Encoding::Utf16LE || e == Encoding::Utf16BE; }
+
+char16_t Unit(const QByteArray& file, Encoding e, qsizetype index) {
+  const auto lo = static_cast<std::uint8_t>(file[2 + 2 * index + (e == Encoding::Utf16LE ? 0 : 1)]);
+  const auto hi = static_cast<std::uint8_t>(file[2 + 2 * index + (e == Encoding::Utf16LE ? 1 : 0)]);
+  return static_cast<char16_t>(hi << 8 | lo);
+}
+
+// The text the line parser reads: for UTF-16 one byte per code unit, ASCII as itself and anything
+// else as 0x80, which is never part of a name, a bracket, '=' or a line end. Offsets in it are
+// code unit indexes of the file.
+QByteArray ParserText(const QByteArray& file, Encoding e) {
+  if (!IsUtf16(e)) return file.sliced(MarkSize(e));
+  const qsizetype units = (file.size() - 2) / 2;
+  QByteArray text(units, '\0');
+  for (qsizetype i = 0; i < units; ++i) {
+    const char16_t u = Unit(file, e, i);
+    text[i] = u < 0x80 ? static_cast<char>(u) : '\x80';
+  }
+  return text;
+}
+
+QByteArray Applied(const QByteArray& file, Encoding e, const Edit& edit) {
+  if (!IsUtf16(e)) {
+    QByteArray out = file;
+    out.replace(MarkSize(e) + edit.at, edit.removed, edit.inserted);
+    return out;
+  }
+  // What is inserted is ASCII (the value, the key, the section, line ends); an odd last byte of
+  // the file stays where it is.
+  QByteArray wide;
+  wide.reserve(edit.inserted.size() * 2);
+  for (const char c : edit.inserted) {
+    const char units[2] = {e == Encoding::Utf16LE ? c : '\0', e == Encoding::Utf16LE ? '\0' : c};
+    wide.append(units, 2);
+  }
+  QByteArray out = file;
+  out.replace(2 + 2 * edit.at, 2 * edit.removed, wide);
   return out;
+}
+
+}  // namespace
+
+QByteArray UpdateIniValue(const QByteArray& ini, QByteArrayView section, QByteArrayView key, QByteArrayView value) {
+  return Applied(ini, Encoding::Bytes, ValueEdit(ini, section, key, value));
+}
+
+std::optional<QByteArray> FindIniFileValue(const QByteArray& file, QByteArrayView section, QByteArrayView key) {
+  return FindIniValue(ParserText(file, EncodingOf(file)), section, key);
+}
+
+QByteArray UpdateIniFile(const QByteArray& file, QByteArrayView section, QByteArrayView key, QByteArrayView value) {
+  const Encoding e = EncodingOf(file);
+  return Applied(file, e, ValueEdit(ParserText(file, e), section, key, value));
 }
 
 int ReadIniInteger(const QString& path, QByteArrayView section, QByteArrayView key, int fallback) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return fallback;
-  const std::optional<QByteArray> value = FindIniValue(file.readAll(), section, key);
+  const std::optional<QByteArray> value = FindIniFileValue(file.readAll(), section, key);
   if (!value) return fallback;
   return ParseIniInteger(*value).value_or(fallback);
 }
@@ -196,7 +283,7 @@ bool WriteIniValue(const QString& path, QByteArrayView section, QByteArrayView k
     original = existing.readAll();
     existing.close();
   }
-  const QByteArray updated = UpdateIniValue(original, section, key, value);
+  const QByteArray updated = UpdateIniFile(original, section, key, value);
   QSaveFile file(path);
   file.setDirectWriteFallback(true);  // a folder we may not create files in, but the file is ours
   if (!file.open(QIODevice::WriteOnly) || file.write(updated) != updated.size() || !file.commit()) {

@@ -21,6 +21,12 @@ std::optional<QByteArray> FindIniValue(const QByteArray& ini, QByteArrayView sec
 // lines take the line end the text already uses (CR LF for a new text).
 QByteArray UpdateIniValue(const QByteArray& ini, QByteArrayView section, QByteArrayView key, QByteArrayView value);
 
+// The same for the bytes of a whole file, in the encodings the Windows profile routines take:
+// 8-bit text, UTF-8 after a byte-order mark, UTF-16 (little- or big-endian) after a byte-order
+// mark. Writing keeps the mark and the encoding; every byte but the value's stays as it was.
+std::optional<QByteArray> FindIniFileValue(const QByteArray& file, QByteArrayView section, QByteArrayView key);
+QByteArray UpdateIniFile(const QByteArray& file, QByteArrayView section, QByteArrayView key, QByteArrayView value);
+
 // The integer under `key`, or `fallback` when the file, the section or the key is missing or the
 // value is no integer.
 int ReadIniInteger(const QString& path, QByteArrayView section, QByteArrayView key, int fallback);

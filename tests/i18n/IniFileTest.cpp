@@ -102,6 +102,49 @@ TEST(IniFile, AddsAMissingKeyOrSectionInTheTextsOwnLineEnds) {
   EXPECT_EQ(UpdateIniValue("", "Config", "Language", "1"), QByteArray("[Config]\r\nLanguage=1\r\n"));
 }
 
+QByteArray Utf16(const QString& text, bool littleEndian) {
+  QByteArray bytes = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+  for (const QChar c : text) {
+    const char lo = static_cast<char>(c.unicode() & 0xFF), hi = static_cast<char>(c.unicode() >> 8);
+    bytes.append(littleEndian ? lo : hi).append(littleEndian ? hi : lo);
+  }
+  return bytes;
+}
+
+// Files as Windows editors save them: the value is read, and written back in the file's own
+// encoding with its byte-order mark, every other byte as it was.
+TEST(IniFile, FilesWithAByteOrderMarkAreReadAndWrittenInTheirOwnEncoding) {
+  const QString before = QStringLiteral("; Réglages été\r\n[Config]\r\nLanguage=1\r\n[Ω]\r\nx=ü");
+  const QString after = QStringLiteral("; Réglages été\r\n[Config]\r\nLanguage=2\r\n[Ω]\r\nx=ü");
+  const QString noSection = QStringLiteral("[Ω]\r\nx=ü\r\n");
+  struct Case {
+    const char* name;
+    QByteArray file, updated, withoutSection, added;
+  };
+  const QByteArray bom("\xEF\xBB\xBF");
+  const Case cases[] = {
+      {"UTF-8 with its mark", bom + before.toUtf8(), bom + after.toUtf8(), bom + noSection.toUtf8(),
+       bom + (noSection + "[Config]\r\nLanguage=2\r\n").toUtf8()},
+      {"UTF-16LE", Utf16(before, true), Utf16(after, true), Utf16(noSection, true),
+       Utf16(noSection + "[Config]\r\nLanguage=2\r\n", true)},
+      {"UTF-16BE", Utf16(before, false), Utf16(after, false), Utf16(noSection, false),
+       Utf16(noSection + "[Config]\r\nLanguage=2\r\n", false)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(i18n::FindIniFileValue(c.file, "Config", "Language"), QByteArray("1")) << c.name;
+    EXPECT_EQ(i18n::UpdateIniFile(c.file, "config", "language", "2"), c.updated) << c.name;
+    EXPECT_EQ(i18n::UpdateIniFile(c.withoutSection, "Config", "Language", "2"), c.added) << c.name;
+  }
+  // Through the file, as the program reads and writes it.
+  ScopedWorkingDir dir;
+  const QString path = dir.File(QStringLiteral("318qx.ini"));
+  WriteFileBytes(path, Utf16(before, true));
+  EXPECT_EQ(i18n::ReadIniInteger(path, "Config", "Language", 0), 1);
+  QString error;
+  ASSERT_TRUE(i18n::WriteIniValue(path, "Config", "Language", "2", error)) << error.toStdString();
+  EXPECT_EQ(ReadFileBytes(path), Utf16(after, true));
+}
+
 TEST(IniFile, ReadsFallbackForMissingFileSectionKeyOrNonInteger) {
   ScopedWorkingDir dir;
   const QString path = dir.File(QStringLiteral("a.ini"));
