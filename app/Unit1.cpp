@@ -260,9 +260,13 @@ void TMainForm::FormDestroy() {
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (shown_ || event->spontaneous()) return;
+  if (shown_ || event->spontaneous()) {
+    QWidget::showEvent(event);
+    return;
+  }
   shown_ = true;
+  widgets::CentreOnScreen(this);
+  QWidget::showEvent(event);
   // The start-up geometry sequence shows a modal dialog; it runs once the window is on screen.
   QTimer::singleShot(0, this, &TMainForm::InitGeo);
 }
@@ -337,7 +341,9 @@ void TMainForm::ConnectionLossStep() {
   SetStatusText(0, Text(Txt::ConnectionLost));
   Label7->SetCaption(QStringLiteral("-----"));
   state_.Cycle.Restart();
-  Timer2->start();
+  // Switched on, not restarted: a loss step while it already runs (printing without an
+  // instrument) must not push the next attempt back.
+  if (!Timer2->isActive()) Timer2->start();
 }
 
 void TMainForm::Timer2Timer() {
@@ -455,10 +461,7 @@ void TMainForm::clearDClick() {
   if (table::ConfirmClear(state_.Language)) table::ClearAllRows(rows_, state_.Table);
 }
 
-void TMainForm::clearLClick() {
-  // The row deleted is the one selected when the operator answers.
-  if (table::ConfirmClear(state_.Language)) table::DeleteSelectedRows(rows_, *ListView1->selectionModel());
-}
+void TMainForm::clearLClick() { table::ClearSelectedRows(state_.Language, rows_, *ListView1->selectionModel()); }
 
 void TMainForm::exportBClick() {
   if (forms_.Form3 == nullptr) return;

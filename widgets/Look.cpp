@@ -1,7 +1,9 @@
 #include "Look.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
 
 namespace widgets {
 
@@ -32,6 +34,13 @@ QFont TitleFont(const QFont& base, const QString& text, int width) {
     title.setPixelSize(title.pixelSize() - 1);
   }
   return title;
+}
+
+void CentreOnScreen(QWidget* window) {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    // The frame's size, title bar included, once the platform knows it.
+    window->move(screen->availableGeometry().center() - QRect({0, 0}, window->frameGeometry().size()).center());
+  }
 }
 
 }  // namespace widgets

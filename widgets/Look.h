@@ -23,6 +23,9 @@ QFont PixelFont(const QFont& base, int pixels, bool bold = false);
 // The title's bold type at up to 32 pixels, as large as lets `text` end within `width`.
 QFont TitleFont(const QFont& base, const QString& text, int width);
 
+// Places a top-level window in the middle of the primary screen's free area.
+void CentreOnScreen(QWidget* window);
+
 // Gives `widget` its object name and returns it.
 template <typename T>
 T* Named(T* widget, const char* objectName) {

@@ -1,8 +1,8 @@
 #include "ModalForm.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QShowEvent>
+
+#include "Look.h"
 
 namespace widgets {
 
@@ -32,9 +32,7 @@ void ModalForm::reject() { done(mrCancel); }
 
 void ModalForm::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      move(screen->availableGeometry().center() - rect().center());
-    }
+    CentreOnScreen(this);
     FormShow();
   }
   QDialog::showEvent(event);

@@ -93,6 +93,15 @@ TEST(Connection, WithoutAnInstrumentTheReconnectTimerRetriesUntilOneAppears) {
   EXPECT_EQ(w.StatusText(0), kOpenFailed);
   EXPECT_TRUE(w.Timer2->isActive());
 
+  // A loss step while the reconnect timer runs (printing switches polling on again without an
+  // instrument) leaves the countdown to the next attempt alone.
+  testing_support::RunEventLoop(600);
+  const int remaining = w.Timer2->remainingTime();
+  w.ConnectionLossStep();
+  w.ConnectionLossStep();
+  EXPECT_TRUE(w.Timer2->isActive());
+  EXPECT_LE(w.Timer2->remainingTime(), remaining);
+
   bus.Plug(InstrumentDescriptor(), std::make_shared<ScriptedDevice>());
   w.Timer2Timer();
   EXPECT_TRUE(w.Timer1->isActive());

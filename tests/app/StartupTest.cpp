@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QScreen>
 #include <stdexcept>
 
 #include "ModalAnswerer.h"
@@ -78,6 +79,8 @@ TEST(Startup, ControlsStandWhereTheWindowPlacesThem) {
       {"exportB", {544, 533, 118, 25}, true}, {"Button1", {449, 547, 75, 25}, false},
   };
   w.show();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_LE((w.frameGeometry().center() - screen.center()).manhattanLength(), 1) << "centred on the screen";
   for (const Place& p : places) {
     auto* control = w.findChild<QWidget*>(QString::fromLatin1(p.name));
     ASSERT_NE(control, nullptr) << p.name;
