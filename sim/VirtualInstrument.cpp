@@ -4,8 +4,7 @@
 #include <QRegularExpression>
 #include <QTextStream>
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
+#include <charconv>
 
 #include "Messages.h"
 
@@ -38,11 +37,14 @@ bool Has60(int geometry) { return geometry == 1 || geometry == 3; }
 }  // namespace
 
 std::array<std::uint8_t, 8> ValueCharacters(double gloss) {
-  gloss = std::clamp(gloss, 0.0, 999.9);
+  // to_chars, not printf: an instrument writes '.', whatever the locale of the process it is
+  // simulated in.
   char text[16];
-  std::snprintf(text, sizeof text, "%5.1f", gloss);
+  const auto end =
+      std::to_chars(text, text + sizeof text, std::clamp(gloss, 0.0, 999.9), std::chars_format::fixed, 1).ptr;
   std::array<std::uint8_t, 8> c{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-  for (int i = 0; i < 5; ++i) c[static_cast<std::size_t>(3 + i)] = static_cast<std::uint8_t>(text[i]);
+  // Right-aligned in the last five places ("%5.1f").
+  std::copy(text, end, c.end() - (end - text));
   return c;
 }
 

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QTemporaryDir>
+#include <clocale>
+#include <string>
+
 #include "Messages.h"
 #include "TestEnvironment.h"
 #include "VirtualInstrument.h"
@@ -139,7 +144,18 @@ TEST(VirtualInstrument, TakesItsOwnReadingsAndPlaysScriptedFaults) {
   EXPECT_FALSE(instrument.OnWrite(Frame{REQ_FIRMWARE}).has_value());  // 12: silent from here on
 }
 
-TEST(VirtualInstrument, ValueCharactersLeaveTheModePlaceBlank) {
+// The values an instrument sends carry '.', also when the program runs under a locale with a
+// decimal comma (made here with localedef, as test machines often have no such locale).
+TEST(VirtualInstrument, ValueCharactersLeaveTheModePlaceBlankAndUseAPoint) {
+  QTemporaryDir locales;
+  ASSERT_EQ(QProcess::execute(QStringLiteral("localedef"),
+                              {"-i", "de_DE", "-f", "UTF-8", locales.filePath(QStringLiteral("de_DE.UTF-8"))}),
+            0);
+  qputenv("LOCPATH", QFile::encodeName(locales.path()));
+  const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+
   const std::pair<double, const char*> cases[] = {
       {88.5, "    88.5"}, {0.04, "     0.0"}, {999.9, "   999.9"}, {1500, "   999.9"}, {-3, "     0.0"}};
   for (const auto& [gloss, text] : cases) {
@@ -147,6 +163,8 @@ TEST(VirtualInstrument, ValueCharactersLeaveTheModePlaceBlank) {
     EXPECT_EQ(c[2], ' ') << gloss;
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(c.data()), 8), QByteArray(text)) << gloss;
   }
+  std::setlocale(LC_NUMERIC, previous.c_str());
+  qunsetenv("LOCPATH");
 }
 
 TEST(Scenario, ReadsEveryKeyAndReportsMistakesWithTheirLine) {
