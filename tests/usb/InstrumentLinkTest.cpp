@@ -112,8 +112,18 @@ TEST(InstrumentLink, AnExchangeNeedsEightBytesEachWay) {
   Faults hanging;
   hanging.hangWrites = true;
   bus.SetFaults(id, hanging);
-  EXPECT_FALSE(link.Transact());  // the write times out; no read is attempted
+  EXPECT_FALSE(link.Transact());  // the write times out
   EXPECT_EQ(device->Requests().size(), 2u);
+
+  // A write that moves fewer than eight bytes fails the exchange before any read: the reply the
+  // device queued for it stays unread.
+  device->SetReply([](auto) { return simbus::Packet::Of(std::array<std::uint8_t, 8>{0x5A, 8, 0x15}); });
+  Faults shortened;
+  shortened.shortLength = 5;
+  bus.SetFaults(id, shortened);
+  const std::uint32_t reads = bus.Stats(id).reads;
+  EXPECT_FALSE(link.Transact());
+  EXPECT_EQ(bus.Stats(id).reads, reads);
 
   bus.SetFaults(id, {});
   EXPECT_TRUE(link.Transact());

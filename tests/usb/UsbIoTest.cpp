@@ -169,9 +169,10 @@ TEST(UsbPipe, ExchangesWithAndWithoutLatency) {
     BoundPipes pipes(bus);
     std::uint8_t frame[8] = {0x5A, 1, 2, 3, 4, 5, 6, 7};
     std::uint32_t length = 8;
+    // From before the write: the reply is due `latency` after the device took the request.
+    const auto start = Clock::now();
     EXPECT_EQ(pipes.out.WriteWithTimeout(frame, length, 1000), 0u);
     EXPECT_EQ(length, 8u);
-    const auto start = Clock::now();
     EXPECT_EQ(pipes.in.ReadWithTimeout(frame, length, 1000), 0u);
     EXPECT_EQ(length, 8u);
     EXPECT_EQ(frame[0], 0xA5);
@@ -205,6 +206,39 @@ TEST(UsbPipe, ASilentReadTimesOutOnlyAfterTheCancelledReadFinished) {
   length = 8;
   EXPECT_EQ(pipes.in.ReadWithTimeout(reply, length, 1000), 0u);
   EXPECT_EQ(reply[0], static_cast<std::uint8_t>(~1));
+}
+
+// A time-out cancels the requests of the thread that timed out, and only those: a read another
+// thread has pending on the same pipe still gets the next reply.
+TEST(UsbPipe, ATimeOutCancelsOnlyTheCallingThreadsRequests) {
+  SimBus bus;
+  auto device = std::make_shared<ScriptedDevice>([](auto) { return std::nullopt; });
+  const auto id = bus.Plug(InstrumentDescriptor(), device);
+  BoundPipes pipes(bus);
+
+  std::uint8_t otherData[8] = {};
+  CUsbIoBuf other(otherData, sizeof otherData);
+  other.RequestLength = 8;
+  std::promise<void> started;
+  auto otherResult = std::async(std::launch::async, [&] {
+    pipes.in.StartRead(other);
+    started.set_value();
+    return pipes.in.AwaitBuffer(other, 5000);
+  });
+  started.get_future().wait();
+
+  std::uint8_t frame[8] = {};
+  std::uint32_t length = 8;
+  EXPECT_EQ(pipes.in.ReadWithTimeout(frame, length, 50), UIO_E_TIMEOUT);
+  EXPECT_EQ(bus.Stats(id).cancelled, 1u);
+
+  device->SetReply({});
+  std::uint8_t request[8] = {0x5A};
+  length = 8;
+  ASSERT_EQ(pipes.out.WriteWithTimeout(request, length, 1000), 0u);
+  EXPECT_EQ(otherResult.get(), 0u);
+  EXPECT_EQ(other.DoneLength, 8u);
+  EXPECT_EQ(otherData[0], 0xA5);
 }
 
 TEST(UsbPipe, AHangingWriteIsCancelledAtItsTimeOut) {

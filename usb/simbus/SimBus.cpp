@@ -11,6 +11,8 @@ constexpr std::uint8_t kInEndpoint = 0x81;
 constexpr std::uint8_t kOutEndpoint = 0x02;
 constexpr std::size_t kReplyQueueSize = 16;
 constexpr const char* kPathPrefix = "sim:";
+// How long after CancelIo a cancelled transfer completes.
+constexpr std::chrono::milliseconds kCancelCompletion{2};
 
 class SimDeviceList final : public DeviceList {
  public:
@@ -211,6 +213,10 @@ void SimBus::WorkerLoop() {
     }
     const Scheduled item = schedule_.begin()->second;
     schedule_.erase(schedule_.begin());
+    if (item.cancelled != nullptr) {
+      CompleteCancelled(item);
+      continue;
+    }
     Device* device = Find(item.id);
     if (device != nullptr && device->present && device->generation == item.generation) {
       DeliverReply(*device, item.packet);
@@ -329,15 +335,36 @@ Status SimBus::Submit(Handle& handle, bool isRead, std::uint8_t* data, std::uint
 
 void SimBus::Cancel(Handle& handle, bool allThreads) {
   std::lock_guard lock(mutex_);
+  if (allThreads) {
+    // The handle goes: what its threads cancelled before completes now.
+    for (auto it = schedule_.begin(); it != schedule_.end();) {
+      if (it->second.handle != &handle) {
+        ++it;
+        continue;
+      }
+      CompleteCancelled(it->second);
+      it = schedule_.erase(it);
+    }
+  }
   Device* device = Find(handle.id_);
   if (device == nullptr) return;
   const auto self = std::this_thread::get_id();
+  const auto due = std::chrono::steady_clock::now() + kCancelCompletion;
   std::erase_if(device->pending, [&](const Pending& p) {
     if (p.handle != &handle || (!allThreads && p.thread != self)) return false;
-    Complete(*p.ov, kErrorOperationAborted, 0);
-    ++device->stats.cancelled;
+    const Scheduled item{device->id, device->generation, {}, &handle, p.ov};
+    if (allThreads) {
+      CompleteCancelled(item);
+    } else {
+      Schedule(due, item);
+    }
     return true;
   });
+}
+
+void SimBus::CompleteCancelled(const Scheduled& item) {
+  Complete(*item.cancelled, kErrorOperationAborted, 0);
+  if (Device* device = Find(item.id)) ++device->stats.cancelled;
 }
 
 DeviceList* SimBus::MakeDeviceList(const InterfaceClass& cls) {

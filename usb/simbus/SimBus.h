@@ -12,7 +12,10 @@
 // Timing: a write completes at once (unless it is made to hang). The behaviour's reply becomes
 // readable `latency` after the write; with latency 0 it is there before the write returns, so a
 // read completes at once, otherwise the read stays pending and a worker thread of the bus
-// completes it when the reply is due. All public functions are thread-safe.
+// completes it when the reply is due. A cancelled transfer completes a moment after CancelIo has
+// returned, from the worker, as a host controller retires a transfer: a caller that did not wait
+// for it would be caught. Destroying a handle completes its transfers before it returns. All
+// public functions are thread-safe.
 #pragma once
 
 #include <array>
@@ -116,10 +119,13 @@ class SimBus final : public UsbAccess {
     bool isRead = false;
     std::thread::id thread;
   };
+  // A reply due on the IN endpoint, or (with `cancelled` set) a cancelled transfer to complete.
   struct Scheduled {
     DeviceId id;
     std::uint32_t generation;
     Packet packet;
+    Handle* handle = nullptr;
+    Overlapped* cancelled = nullptr;
   };
 
   Device* Find(DeviceId id) const;  // caller holds mutex_
@@ -134,6 +140,7 @@ class SimBus final : public UsbAccess {
                  std::uint32_t outCapacity, Overlapped& ov);
   Status Submit(Handle& handle, bool isRead, std::uint8_t* data, std::uint32_t length, Overlapped& ov);
   void Cancel(Handle& handle, bool allThreads);
+  void CompleteCancelled(const Scheduled& item);  // caller holds mutex_
 
   mutable std::mutex mutex_;
   std::map<DeviceId, std::unique_ptr<Device>> devices_;
