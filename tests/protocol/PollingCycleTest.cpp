@@ -133,6 +133,91 @@ TEST(PollingCycle, AOneShotRequestReplacesTheNextStepAndTheLastOneWins) {
   EXPECT_EQ(h.LastCode(), REQ_READ_BYTE);
 }
 
+// Every request code as it goes out on the wire: the bytes it sets, every other byte as the last
+// reply left it, and the request code that follows.
+TEST(PollingCycle, EveryRequestCodeSendsItsBytes) {
+  struct Case {
+    std::uint8_t code;
+    Frame sent;
+    std::uint8_t next;
+  };
+  const Case cases[] = {
+      {rc::kIdle, {0x5A, 0x00, 0x00, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kValue60First},
+      {rc::kValue60First, {0x55, 0x00, 0x00, 0x00, 0x00, 0x00, 0x16, 0x17}, rc::kValue60Second},
+      {rc::kValue60Second, {0x55, 0x01, 0x00, 0x00, 0x00, 0x00, 0x16, 0x17}, rc::kValue20First},
+      {rc::kValue20First, {0x55, 0x02, 0x00, 0x00, 0x00, 0x00, 0x16, 0x17}, rc::kValue20Second},
+      {rc::kValue20Second, {0x55, 0x03, 0x00, 0x00, 0x00, 0x00, 0x16, 0x17}, rc::kIdle},
+      {rc::kShot, {0xBB, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kDark, {0xDD, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kGeo20, {0xE0, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kGeo60, {0xE1, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kGeoBoth, {0xE2, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kOrientNormal, {0xE3, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kOrient180, {0xE4, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kReleaseDark1, {0xE9, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kLockDark1, {0xEB, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kReleaseDark2, {0xEA, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kLockDark2, {0xEC, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kRelease20, {0xE5, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kLock20, {0xE7, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kRelease60, {0xE6, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {rc::kLock60, {0xE8, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kIdle},
+      {0, {0x5A, 0x00, 0x00, 0x13, 0x14, 0x15, 0x16, 0x17}, rc::kValue60First},  // unused codes act as idle
+  };
+  for (const Case& c : cases) {
+    Harness h;
+    h.state.RestartMark = h.state.HandshakeDone = kCycleRunning;
+    h.state.RequestCode = c.code;
+    h.frame = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
+    h.Ticks(1);
+    EXPECT_EQ(h.sent.back(), c.sent) << "request code " << int(c.code);
+    EXPECT_EQ(h.state.RequestCode, c.next) << "request code " << int(c.code);
+  }
+  // The handshake's memory read of address 10, high byte first.
+  Harness h;
+  h.state.RestartMark = kCycleRunning;
+  h.state.RequestCode = rc::kHandshake;
+  h.state.HandshakeCount = 10;
+  h.frame = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
+  h.Ticks(1);
+  EXPECT_EQ(h.sent.back(), (Frame{0xA5, 0x00, 0x0A, 0x00, 0xF7, 0x15, 0x16, 0x17}));
+}
+
+// Only addresses 0 to 9 are serial characters: the address's high byte counts, and neither
+// address 10 nor any higher one touches the serial number or the state behind it.
+TEST(PollingCycle, OnlyAddressesZeroToNineAreSerialCharacters) {
+  Harness h;
+  h.state.PendingHalf = {1, 2, 3, 4};
+  h.replies = {Reply({0xA5, 0x00, 0x03, 'A'})};
+  h.Ticks(1);
+  EXPECT_EQ(h.view.serial, QStringLiteral("A "));
+  const CycleState before = h.state;
+  for (const std::uint16_t address : {0x0100, 0x0600, 0xFFFF, 0x000A, 0x0103}) {
+    h.view.serial = QStringLiteral("untouched");
+    h.replies = {Reply({0xA5, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address), 'X'})};
+    h.Ticks(1);
+    EXPECT_EQ(h.view.serial, QStringLiteral("untouched")) << address;
+    EXPECT_EQ(h.state.SerialChars, before.SerialChars) << address;
+    EXPECT_EQ(h.state.PendingHalf, before.PendingHalf) << address;
+  }
+}
+
+// With '.' as the system's decimal separator a 60° value shows '.', whichever mark the instrument
+// sent, while a 20° value shows ',' whatever the system's separator.
+TEST(PollingCycle, DecimalMarksWithAPointAsTheSystemsSeparator) {
+  Harness h;
+  h.cycle.DecimalSeparator = '.';
+  h.state.GeoMode = 3;
+  h.replies = {Reply({0x55, 0x00, ' ', '1', 0x00, '2'}), Reply({0x55, 0x01, ',', '5', ' ', ' '}),
+               Reply({0x55, 0x02, ' ', '3', 0x00, '4'}), Reply({0x55, 0x03, '.', '5', ' ', ' '})};
+  h.Ticks(4);
+  EXPECT_EQ(h.view.value60, QStringLiteral("  1   2 . 5     "));
+  EXPECT_EQ(h.view.value20, QStringLiteral("  3   4 , 5     "));
+  ASSERT_EQ(h.view.rows.size(), 1u);
+  EXPECT_EQ(h.view.rows[0][4], QStringLiteral("3 4,5"));
+  EXPECT_EQ(h.view.rows[0][5], QStringLiteral("1 2.5"));
+}
+
 TEST(PollingCycle, ASecondHalfJoinsTheLastFirstHalfOfEitherAngle) {
   Harness h;
   h.state.GeoMode = 3;
