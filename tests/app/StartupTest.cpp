@@ -113,6 +113,15 @@ TEST(Startup, ControlsStandWhereTheWindowPlacesThem) {
   EXPECT_EQ(w.ListView1->selectionBehavior(), QAbstractItemView::SelectRows);
   EXPECT_EQ(w.ListView1->selectionMode(), QAbstractItemView::SingleSelection);
   EXPECT_FALSE(w.ListView1->verticalHeader()->isVisible());
+  // The two value columns are right-aligned, headings and cells; the others left.
+  w.Rows().AppendRow({{"01.02.2024", "12:00:00", "L", "", "12,5", "33.1", "c"}});
+  const QAbstractItemModel* model = w.ListView1->model();
+  for (int c = 0; c < 7; ++c) {
+    const Qt::Alignment expected = (c == 4 || c == 5) ? Qt::AlignRight : Qt::AlignLeft;
+    const auto horizontal = [](const QVariant& v) { return v.value<Qt::Alignment>() & Qt::AlignHorizontal_Mask; };
+    EXPECT_EQ(horizontal(model->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole)), expected) << c;
+    EXPECT_EQ(horizontal(model->index(0, c).data(Qt::TextAlignmentRole)), expected) << c;
+  }
 }
 
 TEST(Startup, AnExceptionInAHandlerIsShownAndTheProgramGoesOn) {

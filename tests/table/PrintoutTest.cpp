@@ -151,6 +151,18 @@ TEST(Printout, PlacesTheHeadAndTheRowTextsByColumn) {
   EXPECT_EQ(p.texts, expected);
 }
 
+TEST(Printout, AsksForArialTenPointBoldHeadsAndEightPointRows) {
+  const QFont head = table::PrintoutFont(PrintFont::Head);
+  const QFont body = table::PrintoutFont(PrintFont::Body);
+  EXPECT_EQ(head.family(), "Arial");
+  EXPECT_EQ(head.pointSizeF(), 10.0);
+  EXPECT_TRUE(head.bold());
+  EXPECT_EQ(body.family(), "Arial");
+  EXPECT_EQ(body.pointSizeF(), 8.0);
+  EXPECT_FALSE(body.bold());
+  EXPECT_FALSE(head.italic() || body.italic());
+}
+
 TEST(Printout, FooterFollowsTheLanguage) {
   struct Case {
     int language;
@@ -263,6 +275,7 @@ TEST(Printout, PrintsToPdfWithTextsWhereTheLayoutPlacesThem) {
       {1, "Comment", px(140), false, py(25)},
       {1, "1", px(15), true, py(30)},
       {1, "12,5", px(110), true, py(30 + 5 * 9)},
+      {1, "33.1", px(130), true, py(30 + 5 * 9)},
       {1, "01.02.2024", px(20), false, py(30)},
       {2, "51", px(15), true, py(30 + 5 * 1)},
       {2, "last", px(140), false, py(30 + 5 * 1)},
@@ -275,6 +288,18 @@ TEST(Printout, PrintsToPdfWithTextsWhereTheLayoutPlacesThem) {
     EXPECT_NEAR(e.rightEdge ? w->xMax : w->xMin, e.x, kX) << e.word.toStdString();
     EXPECT_NEAR(w->yMin, e.y, kY) << e.word.toStdString();
   }
+
+  // The fonts reach the paper: the page head in bold and 10 points against the rows' 8 points, in
+  // the face that stands in for Arial.
+  const Word* title = Find(words, 1, "VOSKARIN", py(10));
+  const Word* heading = Find(words, 1, "Date", py(25));
+  EXPECT_NEAR((title->yMax - title->yMin) / (heading->yMax - heading->yMin), 10.0 / 8.0, 0.05);
+  QProcess fonts;
+  fonts.start("pdffonts", {pdf});
+  ASSERT_TRUE(fonts.waitForFinished(30000));
+  const QString list = QString::fromUtf8(fonts.readAllStandardOutput());
+  EXPECT_TRUE(list.contains("LiberationSans-Bold")) << list.toStdString();
+  EXPECT_TRUE(list.contains(QRegularExpression("LiberationSans\\s"))) << list.toStdString();
 }
 
 }  // namespace
