@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "Application.h"
+#include "BenchSupport.h"
 #include "SimulatedInstrument.h"
 #include "Unit1.h"
 
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
 
   usb::simbus::SimBus bus;
   sim::SimulatedInstrument instrument(bus, sim::Scenario{});
-  app::ProcessState state;
+  app::ProcessState state = bench::ProgramState();
   app::TMainForm window(state, bus);
   window.show();
   const Run polling =

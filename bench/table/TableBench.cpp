@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
 #include "ExportText.h"
 #include "Printout.h"
 #include "SimBus.h"
@@ -28,7 +29,7 @@ struct Window {
     QApplication::processEvents();
   }
   usb::simbus::SimBus bus;
-  app::ProcessState state;
+  app::ProcessState state = bench::ProgramState();
   app::TMainForm w;
 };
 
