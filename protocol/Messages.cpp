@@ -1,6 +1,7 @@
 #include "Messages.h"
 
 #include <QLocale>
+#include <algorithm>
 
 #include "Cp1252.h"
 
@@ -141,8 +142,11 @@ QString TrimText(const QString& text) {
 }
 
 QString OneLineText(QString text) {
-  for (QChar& c : text) {
-    if (IsControlCharacter(c)) c = u' ';
+  // Most texts hold none: they are left shared, not detached.
+  const auto control = std::find_if(text.cbegin(), text.cend(), IsControlCharacter);
+  if (control == text.cend()) return text;
+  for (qsizetype i = control - text.cbegin(); i < text.size(); ++i) {
+    if (IsControlCharacter(text[i])) text[i] = u' ';
   }
   return text;
 }

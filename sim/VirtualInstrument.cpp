@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QTextStream>
 #include <algorithm>
 #include <charconv>
 
@@ -254,12 +253,22 @@ bool ParseHexBytes(const QString& text, std::vector<std::uint8_t>& out) {
   return true;
 }
 
+// Times in a scenario: up to a year, so that every one is a whole number of milliseconds.
+constexpr double kLongestSeconds = 365.0 * 24 * 3600;
+
+std::optional<std::chrono::milliseconds> Seconds(const QString& text) {
+  bool ok = false;
+  const double s = text.trimmed().toDouble(&ok);
+  // The negated comparison refuses NaN as well.
+  if (!ok || !(s >= 0 && s <= kLongestSeconds)) return std::nullopt;
+  return std::chrono::milliseconds(static_cast<long long>(s * 1000.0));
+}
+
 bool ParseSeconds(const QString& text, std::vector<std::chrono::milliseconds>& out) {
   for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-    bool ok = false;
-    const double s = part.trimmed().toDouble(&ok);
-    if (!ok || s < 0) return false;
-    out.emplace_back(static_cast<long long>(s * 1000.0));
+    const std::optional<std::chrono::milliseconds> t = Seconds(part);
+    if (!t) return false;
+    out.push_back(*t);
   }
   return true;
 }
@@ -268,20 +277,23 @@ bool ParseSeconds(const QString& text, std::vector<std::chrono::milliseconds>& o
 
 bool LoadScenario(const QString& path, Scenario& scenario, QString& error) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+  if (!file.open(QIODevice::ReadOnly)) {
     error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
     return false;
   }
-  QTextStream in(&file);
+  return ParseScenario(QString::fromUtf8(file.readAll()), path, scenario, error);
+}
+
+bool ParseScenario(const QString& text, const QString& name, Scenario& scenario, QString& error) {
+  const QStringList lines = text.split(QLatin1Char('\n'));
   QString section;
   int lineNumber = 0;
   const auto fail = [&](const QString& why) {
-    error = QStringLiteral("%1:%2: %3").arg(path).arg(lineNumber).arg(why);
+    error = QStringLiteral("%1:%2: %3").arg(name).arg(lineNumber).arg(why);
     return false;
   };
-  while (!in.atEnd()) {
+  for (QString line : lines) {
     ++lineNumber;
-    QString line = in.readLine();
     if (const qsizetype hash = line.indexOf(QLatin1Char('#')); hash >= 0) line.truncate(hash);
     line = line.trimmed();
     if (line.isEmpty()) continue;
@@ -328,9 +340,9 @@ bool LoadScenario(const QString& path, Scenario& scenario, QString& error) {
         if (!ok || ms < 0) return fail(QStringLiteral("latency_ms is a whole number of milliseconds"));
         scenario.latency = std::chrono::milliseconds(ms);
       } else if (key == QLatin1String("own_reading_every_s")) {
-        const double s = value.toDouble(&ok);
-        if (!ok || s < 0) return fail(QStringLiteral("own_reading_every_s is a number of seconds"));
-        scenario.autoReading = std::chrono::milliseconds(static_cast<long long>(s * 1000.0));
+        const std::optional<std::chrono::milliseconds> every = Seconds(value);
+        if (!every) return fail(QStringLiteral("own_reading_every_s is a number of seconds, up to a year"));
+        scenario.autoReading = *every;
       } else {
         return fail(QStringLiteral("unknown key %1").arg(key));
       }
@@ -374,9 +386,11 @@ bool LoadScenario(const QString& path, Scenario& scenario, QString& error) {
         std::copy(bytes.begin(), bytes.end(), reply.begin());
         scenario.oddReplies[n] = reply;
       } else if (key == QLatin1String("unplug_at_s")) {
-        if (!ParseSeconds(value, scenario.unplugAt)) return fail(QStringLiteral("unplug_at_s is a list of seconds"));
+        if (!ParseSeconds(value, scenario.unplugAt))
+          return fail(QStringLiteral("unplug_at_s is a list of seconds, up to a year each"));
       } else if (key == QLatin1String("replug_at_s")) {
-        if (!ParseSeconds(value, scenario.replugAt)) return fail(QStringLiteral("replug_at_s is a list of seconds"));
+        if (!ParseSeconds(value, scenario.replugAt))
+          return fail(QStringLiteral("replug_at_s is a list of seconds, up to a year each"));
       } else {
         return fail(QStringLiteral("unknown key %1").arg(key));
       }

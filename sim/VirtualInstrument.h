@@ -54,6 +54,8 @@ struct Scenario {
 
 // Reads a scenario file (format in the README). On failure returns false with the reason.
 bool LoadScenario(const QString& path, Scenario& scenario, QString& error);
+// The same for the text of a scenario; a mistake is reported as "name:line: reason".
+bool ParseScenario(const QString& text, const QString& name, Scenario& scenario, QString& error);
 
 // The eight value characters of a gloss value, laid out so that the place of the mode byte (the
 // third character, shown as a blank) falls on a leading blank: right-aligned "%5.1f" in

@@ -2,8 +2,9 @@
 // texts alone, and its Windows-1252 form for the file.
 //
 // A heading line with an empty first field and the seven column headings, then one line per row
-// with its 1-based position and its seven texts. Fields are separated by TAB and never quoted,
-// so a TAB inside a comment shifts the fields after it. Every line ends with CR LF.
+// with its 1-based position and its seven texts. Fields are separated by TAB and never quoted;
+// the table holds no TAB or line break (MeasurementModel), so every line has eight fields. Every
+// line ends with CR LF.
 #pragma once
 
 #include <QByteArray>

@@ -1,5 +1,7 @@
 #include "MeasurementModel.h"
 
+#include "Messages.h"
+
 namespace table {
 
 MeasurementModel::MeasurementModel(QObject* parent) : QAbstractTableModel(parent) {
@@ -14,10 +16,19 @@ void MeasurementModel::SetHeadings(const QStringList& headings) {
   emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
 }
 
+namespace {
+
+MeasurementRow OneLine(MeasurementRow row) {
+  for (QString& text : row.texts) text = protocol::OneLineText(std::move(text));
+  return row;
+}
+
+}  // namespace
+
 void MeasurementModel::AppendRow(const MeasurementRow& row) {
   const int at = Count();
   beginInsertRows({}, at, at);
-  rows_.push_back(row);
+  rows_.push_back(OneLine(row));
   endInsertRows();
 }
 
@@ -37,7 +48,7 @@ void MeasurementModel::Clear() {
 
 void MeasurementModel::SetComment(int row, const QString& comment) {
   if (row < 0 || row >= Count()) return;
-  rows_[static_cast<std::size_t>(row)].texts[ColComment] = comment;
+  rows_[static_cast<std::size_t>(row)].texts[ColComment] = protocol::OneLineText(comment);
   const QModelIndex cell = index(row, ColComment);
   emit dataChanged(cell, cell, {Qt::DisplayRole});
 }

@@ -29,6 +29,9 @@ class MeasurementModel : public QAbstractTableModel {
   void SetHeadings(const QStringList& headings);
   QString Heading(int column) const { return headings_.value(column); }
 
+  // Every text of the table is one line: a control character (a line break or TAB pasted into a
+  // comment, a control byte from the instrument) becomes a blank here, so that no export line
+  // ever splits or gains fields.
   void AppendRow(const MeasurementRow& row);
   void RemoveRowAt(int row);
   void Clear();

@@ -1,7 +1,5 @@
 #include "Unit2.h"
 
-#include "Messages.h"
-
 namespace table {
 
 TForm2::TForm2(const i18n::LanguageState& language, TableState& state, QWidget* parent)
@@ -27,8 +25,7 @@ void TForm2::FormShow() {
   Button2->setText(language_.Text(i18n::Txt::Cancel));
 }
 
-// The comment is one line: a line break or TAB pasted from elsewhere would split the export's line
-// or shift its fields, so each control character becomes a blank. Nothing else is changed.
-void TForm2::Button1Click() { state_.CommentBuffer = protocol::OneLineText(Edit1->text()); }
+// The text as typed; the table keeps it on one line.
+void TForm2::Button1Click() { state_.CommentBuffer = Edit1->text(); }
 
 }  // namespace table

@@ -33,9 +33,9 @@ TEST(ExportText, LinesAreTabSeparatedNumberedAndEndInCrLf) {
        heading + "1\t03.02.2024\t10:15:00\tD\t\t12,5\t33.1\tbatch 7\r\n" +
            "2\t03.02.2024\t10:15:02\tC\tL\t1,0\t2.0\tx\r\n"},
       {"empty fields stay empty fields", {Row({"", "", "", "", "", "", ""})}, heading + "1\t\t\t\t\t\t\t\r\n"},
-      {"a TAB in a comment is not quoted",
-       {Row({"d", "t", "", "", "1", "2", "left\tright"})},
-       heading + "1\td\tt\t\t\t1\t2\tleft\tright\r\n"},
+      {"a TAB or line break reaching the table is a blank there: the line keeps its fields",
+       {Row({"d", "t", "", "", "1", "2", "left\tright\r\n"})},
+       heading + "1\td\tt\t\t\t1\t2\tleft right  \r\n"},
   };
   for (const TextCase& c : cases) {
     table::MeasurementModel model;
