@@ -49,8 +49,8 @@ class RecordingView final : public CycleView {
     if (text != QStringLiteral("---")) Spaced(text, 8, "value");
     static const char kLetters[] = "LCD";
     for (std::size_t i = 0; i < 3; ++i) {
-      FUZZ_CHECK(letters[i] == QStringLiteral(" ") || letters[i] == QString(QChar(kLetters[i])), "letter place %zu \"%s\"",
-                 i, qPrintable(letters[i]));
+      FUZZ_CHECK(letters[i] == QStringLiteral(" ") || letters[i] == QString(QChar(kLetters[i])),
+                 "letter place %zu \"%s\"", i, qPrintable(letters[i]));
     }
   }
 
@@ -74,7 +74,9 @@ void CheckRequest(const Frame& sent, const Frame& before, const CycleState& stat
   // A request that interrupted the handshake: the buffer goes out as it stood, and the next tick
   // starts the handshake again.
   if (sent == before && state.RestartMark != kCycleRunning) return;
-  const auto kept = [&](std::size_t from) { return std::equal(sent.begin() + from, sent.end(), before.begin() + from); };
+  const auto kept = [&](std::size_t from) {
+    return std::equal(sent.begin() + from, sent.end(), before.begin() + from);
+  };
   switch (sent[0]) {
     case REQ_READ_BYTE:
       FUZZ_CHECK(sent[1] == 0 && sent[2] <= 10 && sent[3] == 0 && sent[4] == 0xF7 && kept(5), "memory read");
@@ -83,7 +85,8 @@ void CheckRequest(const Frame& sent, const Frame& before, const CycleState& stat
       FUZZ_CHECK(sent[1] == 0 && sent[2] == 0 && kept(3), "firmware query");
       return;
     case REQ_VALUE:
-      FUZZ_CHECK(sent[1] <= 3 && sent[2] == 0 && sent[3] == 0 && sent[4] == 0 && sent[5] == 0 && kept(6), "value query");
+      FUZZ_CHECK(sent[1] <= 3 && sent[2] == 0 && sent[3] == 0 && sent[4] == 0 && sent[5] == 0 && kept(6),
+                 "value query");
       return;
     default:
       break;
@@ -96,8 +99,10 @@ void CheckRow(const ReadingRow& row) {
     FUZZ_CHECK(std::none_of(text.begin(), text.end(), IsControlCharacter), "a table text holds a control character");
   }
   static const QRegularExpression kMode(QStringLiteral("^[LCD ]{0,3}$"));
-  for (const std::size_t mode : {2, 3}) FUZZ_CHECK(kMode.match(row[mode]).hasMatch(), "mode text \"%s\"", qPrintable(row[mode]));
-  for (const std::size_t value : {4, 5}) FUZZ_CHECK(row[value].size() <= 8, "value text \"%s\"", qPrintable(row[value]));
+  for (const std::size_t mode : {2, 3})
+    FUZZ_CHECK(kMode.match(row[mode]).hasMatch(), "mode text \"%s\"", qPrintable(row[mode]));
+  for (const std::size_t value : {4, 5})
+    FUZZ_CHECK(row[value].size() <= 8, "value text \"%s\"", qPrintable(row[value]));
   FUZZ_CHECK(row[6].isEmpty(), "comment");
 }
 

@@ -303,7 +303,8 @@ void EmulatedUsbDevice::Submit(UMockdevIoctlClient* client) {
       }
     }
   }
-  lock.unlock();
+  // Completing the submission copies the URB back to the client; it stays under the lock, since
+  // an unplug on another thread writes the status of a pending URB.
   Complete(client, 0, 0);
 }
 

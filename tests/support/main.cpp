@@ -11,6 +11,8 @@ using TestApplication = QApplication;
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The locale is pinned, so that no test depends on the machine's settings.
+  qputenv("LC_ALL", "C.UTF-8");
   ::testing::InitGoogleTest(&argc, argv);
   TestApplication application(argc, argv);
   return RUN_ALL_TESTS();
