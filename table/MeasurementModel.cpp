@@ -1,5 +1,7 @@
 #include "MeasurementModel.h"
 
+#include <iterator>
+
 namespace table {
 
 MeasurementModel::MeasurementModel(QObject* parent) : QAbstractTableModel(parent) {
@@ -18,6 +20,13 @@ void MeasurementModel::AppendRow(const MeasurementRow& row) {
   const int at = Count();
   beginInsertRows({}, at, at);
   rows_.push_back(row);
+  endInsertRows();
+}
+
+void MeasurementModel::InsertRowsAtFront(std::vector<MeasurementRow> rows) {
+  if (rows.empty()) return;
+  beginInsertRows({}, 0, static_cast<int>(rows.size()) - 1);
+  rows_.insert(rows_.begin(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
   endInsertRows();
 }
 

@@ -30,6 +30,9 @@ class MeasurementModel : public QAbstractTableModel {
   QString Heading(int column) const { return headings_.value(column); }
 
   void AppendRow(const MeasurementRow& row);
+  // Puts `rows` ahead of the rows there are, in their order (rows brought back from an earlier
+  // session). The rows there are keep their selection.
+  void InsertRowsAtFront(std::vector<MeasurementRow> rows);
   void RemoveRowAt(int row);
   void Clear();
   int Count() const { return static_cast<int>(rows_.size()); }
