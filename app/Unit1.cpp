@@ -468,11 +468,13 @@ void TMainForm::exportBClick() {
 // ---- geometries and the info dialog --------------------------------------------------------
 
 void TMainForm::InitGeo() {
-  if (forms_.Form6 == nullptr || forms_.Form7 == nullptr) return;
-  // The admin dialog comes up without the warning, releases everything, closes itself after
-  // 2.5 s and selects 20° + 60° through the hidden measuring-geometry dialog.
-  state_.Geometry.StartupGeometryPending = true;
-  geometrieClick();
+  if (forms_.Form6 != nullptr && forms_.Form7 != nullptr) {
+    // The admin dialog comes up without the warning, releases everything, closes itself after
+    // 2.5 s and selects 20° + 60° through the hidden measuring-geometry dialog.
+    state_.Geometry.StartupGeometryPending = true;
+    geometrieClick();
+  }
+  emit StartupSequenceEnded();
 }
 
 void TMainForm::geometrieClick() {
