@@ -23,6 +23,12 @@ enum class Extra {
   HelpTitle,            // title of a help message
   HelpMissing,          // %1 compiled help name, %2 manual name, %3 folders searched
   HelpOpenFailed,       // %1 file
+  // The journal of the measurement table.
+  JournalTitle,        // title of the journal's messages
+  JournalRestore,      // %1 number of readings, more than one; a Yes/No question
+  JournalRestoreOne,   // the same question for a single reading
+  JournalWriteFailed,  // %1 file, %2 reason
+  JournalSetAside,     // %1 reason, %2 the name the unusable file is kept under
 };
 
 // The text in language `languageIndex` (English for any other value).
