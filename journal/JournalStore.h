@@ -156,6 +156,7 @@ class JournalStore {
   std::int64_t first_ = 0;
   std::int64_t next_ = 0;  // the position of the next appended row
   int count_ = 0;          // this run's rows, as the table holds them
+  int logFrames_ = 0;      // pages in the write-ahead log after the last commit
 };
 
 }  // namespace journal

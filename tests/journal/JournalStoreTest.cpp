@@ -295,4 +295,33 @@ TEST(JournalStore, ASecondCopyLeavesTheFirstOnesJournalAlone) {
   EXPECT_EQ(read, rows);
 }
 
+TEST(JournalStore, ItsLogIsSyncedAfterEachCommitAndFoldedIntoTheDatabaseFileOnceItHasGrown) {
+  QTemporaryDir dir;
+  const QString folder = dir.filePath(QStringLiteral("korvanta"));
+  JournalStore store(folder);
+  ASSERT_EQ(store.State(), OpenState::Open);
+  Rows table;
+  const journal::RowAt rowAt = [&](int i) -> const RowTexts& { return table[static_cast<std::size_t>(i)]; };
+  table.push_back(Row(0));
+  ASSERT_TRUE(store.Insert(0, 1, rowAt));
+  ASSERT_TRUE(store.WaitSynced());
+  EXPECT_GE(store.Syncs().syncs, 1u);
+
+  // A log that only grew would fill the disk in a long session: past its size limit it is copied
+  // into the database file, which then holds the rows without it.
+  for (int i = 1; i < 1300; ++i) {
+    table.push_back(Row(i));
+    ASSERT_TRUE(store.Insert(i, 1, rowAt));
+  }
+  ASSERT_TRUE(store.WaitSynced());
+  const QString copy = dir.filePath(QStringLiteral("copy/korvanta"));
+  ASSERT_TRUE(QDir().mkpath(copy));
+  ASSERT_TRUE(QFile::copy(store.DatabasePath(), copy + QStringLiteral("/journal.db")));
+  JournalStore fromDatabaseFile(copy);
+  Rows read;
+  ASSERT_TRUE(fromDatabaseFile.ReadLeftOver(read));
+  ASSERT_GE(read.size(), 500u);
+  EXPECT_TRUE(std::equal(read.begin(), read.end(), table.begin()));
+}
+
 }  // namespace
