@@ -41,12 +41,9 @@ TableJournal::TableJournal(table::MeasurementModel& rows, const i18n::LanguageSt
                  qPrintable(QDir::toNativeSeparators(store_->SetAsidePath())));
     Tell(Problem::SetAside);
   }
-  // Rows the table holds already (none, when the program starts) are this run's first rows.
-  if (rows_.Count() > 0 && !store_->Insert(0, rows_.Count(), rowAt_)) {
-    Failed();
-    return;
-  }
   Follow();
+  // Rows the table holds already (none, when the program starts) are this run's first rows.
+  if (rows_.Count() > 0 && !store_->Insert(0, rows_.Count(), rowAt_)) Failed();
 }
 
 TableJournal::~TableJournal() {

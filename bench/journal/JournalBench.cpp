@@ -140,11 +140,16 @@ int main(int argc, char** argv) {
       clearLine.push_back(Micro(Clock::now() - start));
     }
     const Figures longAppend = Summarise(TimeAppends(model, std::min(rows, 500)));
+    const auto clearStart = Clock::now();
+    const int cleared = model.Count();
+    model.Clear();
+    const double clearUs = Micro(Clock::now() - clearStart);
     Print("append, journal following the table", with);
     std::printf("%-52s %9.1f %9.1f\n", "  added by the journal", with.median - without.median, with.p99 - without.p99);
     Print("append at 100,000 rows, journal following", longAppend);
     Print("comment changed mid-table at 100,000 rows", Summarise(comment));
     Print("Clear Line mid-table at 100,000 rows", Summarise(clearLine));
+    std::printf("%-52s %9.1f ms for %d rows\n", "Clear Data", clearUs / 1000.0, cleared);
   }
 
   std::printf("\nthe store alone\n");
