@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPointer>
 #include <QShowEvent>
 
 #include "Art.h"
@@ -471,11 +472,14 @@ void TMainForm::exportBClick() {
 // ---- geometries and the info dialog --------------------------------------------------------
 
 void TMainForm::InitGeo() {
-  if (forms_.Form6 == nullptr || forms_.Form7 == nullptr) return;
-  // The admin dialog comes up without the warning, releases everything, closes itself after
-  // 2.5 s and selects 20° + 60° through the hidden measuring-geometry dialog.
-  state_.Geometry.StartupGeometryPending = true;
-  geometrieClick();
+  const QPointer<TMainForm> alive(this);  // the dialog's event loop may outlive the window
+  if (forms_.Form6 != nullptr && forms_.Form7 != nullptr) {
+    // The admin dialog comes up without the warning, releases everything, closes itself after
+    // 2.5 s and selects 20° + 60° through the hidden measuring-geometry dialog.
+    state_.Geometry.StartupGeometryPending = true;
+    geometrieClick();
+  }
+  if (alive) emit StartupSequenceEnded();
 }
 
 void TMainForm::geometrieClick() {

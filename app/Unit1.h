@@ -151,6 +151,10 @@ class TMainForm : public QWidget, private protocol::CycleView {
   // After each failed exchange: the second failure since the last (re)connection is a loss.
   void ConnectionLossStep();
 
+ signals:
+  // The start-up geometry sequence has closed its dialog (end of InitGeo).
+  void StartupSequenceEnded();
+
  protected:
   void showEvent(QShowEvent* event) override;
 

@@ -8,6 +8,7 @@
 #include "Backend.h"
 #include "DataFiles.h"
 #include "Program.h"
+#include "TableJournal.h"
 
 int main(int argc, char** argv) {
   app::Application application(argc, argv);
@@ -31,6 +32,10 @@ int main(int argc, char** argv) {
     state.Language.DataFolders = i18n::ProgramDataFolders();
     app::Application::SetLanguageSource([&state] { return state.Language.LanguageIndex; });
     app::Program program(state, backend->Access());
+    // The table's rows survive an abnormal end; a normal one (the window closed) empties it.
+    journal::TableJournal journal(program.MainForm->Rows(), state.Language, program.MainForm.get());
+    QObject::connect(program.MainForm.get(), &app::TMainForm::StartupSequenceEnded, &journal,
+                     &journal::TableJournal::StartupSequenceEnded);
     program.MainForm->show();
     application.exec();
   } catch (const std::exception& e) {

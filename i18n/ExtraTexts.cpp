@@ -72,6 +72,29 @@ constexpr Row kRows[] = {
     {Extra::ExportOldContentLost, u"The file's old content could not be written back.",
      u"Der alte Inhalt der Datei konnte nicht zurückgeschrieben werden.",
      u"L'ancien contenu du fichier n'a pas pu être réécrit."},
+    {Extra::JournalTitle, u"Journal of the readings", u"Journal der Messwerte", u"Journal des mesures"},
+    {Extra::JournalRestore, u"The last session ended unexpectedly with %1 readings. Restore them?",
+     u"Die letzte Sitzung endete unerwartet mit %1 Messwerten. Wiederherstellen?",
+     u"La dernière session s'est terminée de façon inattendue avec %1 mesures. Les restaurer ?"},
+    {Extra::JournalRestoreOne, u"The last session ended unexpectedly with 1 reading. Restore it?",
+     u"Die letzte Sitzung endete unerwartet mit 1 Messwert. Wiederherstellen?",
+     u"La dernière session s'est terminée de façon inattendue avec 1 mesure. La restaurer ?"},
+    {Extra::JournalWriteFailed,
+     u"The journal of the readings \"%1\" cannot be written: %2\n\nThe program goes on without it: if it ends "
+     u"unexpectedly, the readings in the table are lost. Export the readings you want to keep.",
+     u"Das Journal der Messwerte \"%1\" kann nicht geschrieben werden: %2\n\nDas Programm arbeitet ohne es weiter: "
+     u"endet es unerwartet, sind die Messwerte der Tabelle verloren. Exportieren Sie die Messwerte, die Sie "
+     u"behalten möchten.",
+     u"Le journal des mesures « %1 » ne peut pas être écrit : %2\n\nLe programme continue sans lui : s'il se "
+     u"termine de façon inattendue, les mesures du tableau sont perdues. Exportez les mesures que vous voulez "
+     u"conserver."},
+    {Extra::JournalSetAside,
+     u"The journal of the readings could not be used (%1). It has been kept as \"%2\", and a new journal has been "
+     u"started.",
+     u"Das Journal der Messwerte konnte nicht verwendet werden (%1). Es wurde als \"%2\" aufbewahrt, und ein neues "
+     u"Journal wurde begonnen.",
+     u"Le journal des mesures n'a pas pu être utilisé (%1). Il a été conservé sous « %2 » et un nouveau journal a "
+     u"été commencé."},
 };
 
 }  // namespace

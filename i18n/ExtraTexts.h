@@ -27,6 +27,12 @@ enum class Extra {
   ExportInPlace,         // %1 file; a Yes/No question
   ExportOldContentKept,  // after ExportWriteFailed: the old content was written back
   ExportOldContentLost,  // after ExportWriteFailed: it could not be
+  // The journal of the measurement table.
+  JournalTitle,        // title of the journal's messages
+  JournalRestore,      // %1 number of readings, more than one; a Yes/No question
+  JournalRestoreOne,   // the same question for a single reading
+  JournalWriteFailed,  // %1 file, %2 reason
+  JournalSetAside,     // %1 reason, %2 the name the unusable file is kept under
 };
 
 // The text in language `languageIndex` (English for any other value).

@@ -1,5 +1,7 @@
 #include "MeasurementModel.h"
 
+#include <iterator>
+
 #include "Messages.h"
 
 namespace table {
@@ -29,6 +31,14 @@ void MeasurementModel::AppendRow(const MeasurementRow& row) {
   const int at = Count();
   beginInsertRows({}, at, at);
   rows_.push_back(OneLine(row));
+  endInsertRows();
+}
+
+void MeasurementModel::InsertRowsAtFront(std::vector<MeasurementRow> rows) {
+  if (rows.empty()) return;
+  for (MeasurementRow& row : rows) row = OneLine(std::move(row));
+  beginInsertRows({}, 0, static_cast<int>(rows.size()) - 1);
+  rows_.insert(rows_.begin(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
   endInsertRows();
 }
 

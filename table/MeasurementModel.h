@@ -33,6 +33,9 @@ class MeasurementModel : public QAbstractTableModel {
   // comment, a control byte from the instrument) becomes a blank here, so that no export line
   // ever splits or gains fields.
   void AppendRow(const MeasurementRow& row);
+  // Puts `rows` ahead of the rows there are, in their order (rows brought back from an earlier
+  // session). The rows there are keep their selection.
+  void InsertRowsAtFront(std::vector<MeasurementRow> rows);
   void RemoveRowAt(int row);
   void Clear();
   int Count() const { return static_cast<int>(rows_.size()); }

@@ -1,0 +1,162 @@
+// The journal of the measurement table: the table's rows kept in an SQLite database beside the
+// program's other state, changed in one transaction per change of the table, so that the rows of a
+// session that ended abnormally (a crash, a kill, a power cut) can be brought back at the next
+// start. It knows rows only as seven texts and as their index in the table; the table itself stays
+// the one place that holds them.
+//
+// The database (user_version 1): one table `reading` with one row per table row, `position`
+// (ascending in table order, with gaps) and the seven texts exactly as the table holds them, in
+// UTF-16 so that any text comes back unchanged. A normal end of the program empties it; whatever
+// it holds at the next start are the rows of a session that did not end normally ("left over").
+// Rows this run journals always get positions above the left-over ones.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace journal {
+
+inline constexpr int kTextsPerRow = 7;
+// A row as the table holds it: date, time, mode letters 20° and 60°, values 20° and 60°, comment.
+using RowTexts = std::array<QString, kTextsPerRow>;
+// Row `index` of the table as it stands when the call is made.
+using RowAt = std::function<const RowTexts&(int index)>;
+
+// Where the journal lives: $XDG_STATE_HOME/korvanta, or ~/.local/state/korvanta when that is not
+// set to an absolute path.
+QString DefaultFolder();
+inline constexpr const char* kDatabaseName = "journal.db";
+
+enum class OpenState {
+  Open,        // journaling
+  InUse,       // another copy of the program holds the journal; this one must not touch it
+  Unwritable,  // the folder or the database cannot be created or written
+};
+
+// How a commit reaches the disk.
+enum class Durability {
+  // The commit is written to the write-ahead log in the calling thread without waiting for the
+  // disk; a thread of the journal's own syncs it within moments. The program's choice.
+  SyncAway,
+  // SQLite syncs the log in every commit (synchronous=FULL). For comparison in the benchmark.
+  SyncEachCommit,
+};
+
+class JournalStore {
+ public:
+  static constexpr int kSchemaVersion = 1;
+
+  // Opens the journal in `folder` (created when missing) and holds it against other copies of
+  // the program until destroyed. A database that cannot be used is renamed aside and replaced by
+  // a fresh one.
+  explicit JournalStore(const QString& folder, Durability durability = Durability::SyncAway);
+  // Closes the journal and leaves its rows in place (see EndSession).
+  ~JournalStore();
+  JournalStore(const JournalStore&) = delete;
+  JournalStore& operator=(const JournalStore&) = delete;
+
+  OpenState State() const { return state_; }
+  // Open and no change has failed since.
+  bool Usable() const { return state_ == OpenState::Open && !failed_; }
+  QString Folder() const { return folder_; }
+  QString DatabasePath() const;
+  // Why the journal is not open, or why the change that failed failed.
+  QString Problem() const { return problem_; }
+  // When a database found at start could not be used: the name it was kept under, and why.
+  QString SetAsidePath() const { return setAsidePath_; }
+  QString SetAsideReason() const { return setAsideReason_; }
+
+  // Rows left over from a session that did not end normally, in their order.
+  int LeftOverCount() const { return leftOver_; }
+  bool ReadLeftOver(std::vector<RowTexts>& rows);
+  // The left-over rows now stand at the front of the table, ahead of this run's rows. Writes
+  // nothing: they are in the journal already, in that order.
+  bool AdoptLeftOver();
+  // Deletes the left-over rows.
+  bool DiscardLeftOver();
+
+  // Changes of the table, by row index. Each is one transaction, committed before it returns. A
+  // failed change leaves the journal as the last good one left it, and every later change fails
+  // at once.
+  bool Insert(int at, int count, const RowAt& rowAt);
+  bool Remove(int first, int count);
+  bool Update(int first, int count, const RowAt& rowAt);
+  // The table holds `count` rows that may have nothing in common with the ones before.
+  bool Replace(int count, const RowAt& rowAt);
+
+  // The program ends normally: the journal is emptied (its files removed if even that fails),
+  // synced and closed. Without this the rows stay for the next start.
+  void EndSession();
+
+  // A ceiling on the database's size in pages; a change that needs more fails as on a full disk.
+  void SetPageLimit(int pages);
+
+  // The syncs away from the caller's thread, for the benchmark: how many ran and how long the
+  // last one took; WaitSynced blocks until everything committed so far is on the disk.
+  struct SyncFigures {
+    std::uint64_t syncs = 0;
+    std::chrono::nanoseconds last{0};
+  };
+  SyncFigures Syncs() const;
+  bool WaitSynced();
+
+  class Syncer;
+  class Statement;
+  class FolderLock;
+
+ private:
+  enum class DbOutcome { Ready, Unusable, Failed };
+  DbOutcome OpenDatabase(QString& reason);
+  void CloseDatabase();
+  bool SetAside(const QString& reason);
+
+  bool Fail(const QString& what);
+  bool SqlFailed(const char* what);
+  bool Begin();
+  bool Commit();
+  void Rollback();
+  bool LocatePosition(int index, std::int64_t& position);
+  bool InsertRow(std::int64_t position, const RowTexts& texts);
+  bool WriteAll(int count, const RowAt& rowAt);
+
+  QString folder_;
+  Durability durability_;
+  OpenState state_ = OpenState::Unwritable;
+  bool failed_ = false;
+  QString problem_;
+  QString setAsidePath_;
+  QString setAsideReason_;
+
+  std::unique_ptr<FolderLock> lock_;
+  sqlite3* db_ = nullptr;
+  std::vector<std::unique_ptr<Statement>> statements_;
+  Statement* begin_ = nullptr;
+  Statement* commit_ = nullptr;
+  Statement* rollback_ = nullptr;
+  Statement* insert_ = nullptr;
+  Statement* update_ = nullptr;
+  Statement* positionFromFront_ = nullptr;
+  Statement* positionFromBack_ = nullptr;
+  Statement* removeRun_ = nullptr;
+  Statement* removeFrom_ = nullptr;
+  Statement* removeBelow_ = nullptr;
+  std::unique_ptr<Syncer> syncer_;
+
+  // Left-over rows have positions below first_; this run's rows have first_ and above.
+  int leftOver_ = 0;
+  std::int64_t leftOverFirst_ = 0;
+  std::int64_t first_ = 0;
+  std::int64_t next_ = 0;  // the position of the next appended row
+  int count_ = 0;          // this run's rows, as the table holds them
+  int logFrames_ = 0;      // pages in the write-ahead log after the last commit
+};
+
+}  // namespace journal

@@ -1,0 +1,148 @@
+#include "TableJournal.h"
+
+#include <QDir>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+#include <exception>
+
+#include "ExtraTexts.h"
+
+namespace journal {
+
+static_assert(table::kColumnCount == kTextsPerRow, "the journal keeps a row's texts as the table holds them");
+
+TableJournal::TableJournal(table::MeasurementModel& rows, const i18n::LanguageState& language, QWidget* window,
+                           const QString& folder)
+    : rows_(rows),
+      language_(language),
+      window_(window),
+      store_(std::make_unique<JournalStore>(folder)),
+      rowAt_([this](int index) -> const RowTexts& { return rows_.Row(index).texts; }) {
+  const QString file = QDir::toNativeSeparators(store_->DatabasePath());
+  switch (store_->State()) {
+    case OpenState::InUse:
+      std::fprintf(stderr,
+                   "korvanta: another copy of the program keeps its journal in %s; this copy runs without one, "
+                   "so its readings are not kept if it ends abnormally\n",
+                   qPrintable(QDir::toNativeSeparators(store_->Folder())));
+      return;
+    case OpenState::Unwritable:
+      std::fprintf(stderr, "korvanta: the journal %s cannot be written: %s; the program goes on without it\n",
+                   qPrintable(file), qPrintable(store_->Problem()));
+      Tell(Problem::WriteFailed);
+      return;
+    case OpenState::Open:
+      break;
+  }
+  if (!store_->SetAsidePath().isEmpty()) {
+    std::fprintf(stderr, "korvanta: the journal %s could not be used (%s); it is kept as %s and a new one is started\n",
+                 qPrintable(file), qPrintable(store_->SetAsideReason()),
+                 qPrintable(QDir::toNativeSeparators(store_->SetAsidePath())));
+    Tell(Problem::SetAside);
+  }
+  Follow();
+  // Rows the table holds already (none, when the program starts) are this run's first rows.
+  if (rows_.Count() > 0 && !store_->Insert(0, rows_.Count(), rowAt_)) Failed();
+}
+
+TableJournal::~TableJournal() {
+  StopFollowing();
+  if (std::uncaught_exceptions() == 0) store_->EndSession();
+}
+
+void TableJournal::Follow() {
+  following_ = true;
+  connections_ = {
+      connect(&rows_, &QAbstractItemModel::rowsInserted, this,
+              [this](const QModelIndex&, int first, int last) {
+                const bool ok = adopting_ ? store_->AdoptLeftOver() : store_->Insert(first, last - first + 1, rowAt_);
+                if (!ok) Failed();
+              }),
+      connect(&rows_, &QAbstractItemModel::rowsRemoved, this,
+              [this](const QModelIndex&, int first, int last) {
+                if (!store_->Remove(first, last - first + 1)) Failed();
+              }),
+      connect(&rows_, &QAbstractItemModel::dataChanged, this,
+              [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                if (!store_->Update(topLeft.row(), bottomRight.row() - topLeft.row() + 1, rowAt_)) Failed();
+              }),
+      connect(&rows_, &QAbstractItemModel::modelReset, this,
+              [this] {
+                if (!store_->Replace(rows_.Count(), rowAt_)) Failed();
+              }),
+  };
+}
+
+void TableJournal::StopFollowing() {
+  for (const QMetaObject::Connection& c : connections_) disconnect(c);
+  connections_.clear();
+  following_ = false;
+}
+
+void TableJournal::Failed() {
+  if (!following_) return;
+  StopFollowing();
+  std::fprintf(stderr, "korvanta: the journal %s cannot be written: %s; the program goes on without it\n",
+               qPrintable(QDir::toNativeSeparators(store_->DatabasePath())), qPrintable(store_->Problem()));
+  Tell(Problem::WriteFailed);
+}
+
+void TableJournal::Tell(Problem problem) {
+  untold_.push_back(problem);
+  // Never inside the tick or the handler whose change failed, and never across the start-up
+  // sequence: the message box waits for the event loop, and for the end of that sequence.
+  if (startupEnded_) QTimer::singleShot(0, this, &TableJournal::ShowToldProblems);
+}
+
+void TableJournal::ShowToldProblems() {
+  while (!untold_.empty()) {
+    const Problem problem = untold_.front();
+    untold_.erase(untold_.begin());
+    const int lang = language_.LanguageIndex;
+    const QString text = problem == Problem::SetAside
+                             ? i18n::ExtraText(i18n::Extra::JournalSetAside, lang)
+                                   .arg(store_->SetAsideReason(), QDir::toNativeSeparators(store_->SetAsidePath()))
+                             : i18n::ExtraText(i18n::Extra::JournalWriteFailed, lang)
+                                   .arg(QDir::toNativeSeparators(store_->DatabasePath()), store_->Problem());
+    QMessageBox::warning(window_, i18n::ExtraText(i18n::Extra::JournalTitle, lang), text);
+  }
+}
+
+void TableJournal::StartupSequenceEnded() {
+  if (startupEnded_) return;
+  startupEnded_ = true;
+  ShowToldProblems();
+  AskRestore();
+}
+
+void TableJournal::AskRestore() {
+  if (asked_ || !following_ || store_->LeftOverCount() == 0) return;
+  asked_ = true;
+  std::vector<RowTexts> texts;
+  if (!store_->ReadLeftOver(texts)) {
+    Failed();
+    return;
+  }
+  const int lang = language_.LanguageIndex;
+  const int n = static_cast<int>(texts.size());
+  const QString question = n == 1 ? i18n::ExtraText(i18n::Extra::JournalRestoreOne, lang)
+                                  : i18n::ExtraText(i18n::Extra::JournalRestore, lang).arg(n);
+  QMessageBox box(QMessageBox::Question, language_.Text(i18n::Txt::Question), question,
+                  QMessageBox::Yes | QMessageBox::No, window_);
+  box.setDefaultButton(QMessageBox::Yes);
+  // Polling goes on behind the question; readings taken meanwhile are this run's rows.
+  if (box.exec() == QMessageBox::Yes) {
+    std::vector<table::MeasurementRow> restored(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) restored[i].texts = std::move(texts[i]);
+    // They are in the journal already, just ahead of this run's rows; should the journal have
+    // failed meanwhile they come back all the same.
+    adopting_ = true;
+    rows_.InsertRowsAtFront(std::move(restored));
+    adopting_ = false;
+  } else if (following_ && !store_->DiscardLeftOver()) {
+    Failed();
+  }
+}
+
+}  // namespace journal
