@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing korvanta need on Debian 12, as root or through sudo.
-# Only missing packages are installed; with everything present it changes nothing.
+# Only missing packages are installed; with everything present it changes nothing. Packages named
+# as arguments are wanted as well (scripts/package.sh adds the packaging tools).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   libusb-1.0-0-dev libgtest-dev libgmock-dev libbenchmark-dev
   umockdev libumockdev-dev
   fonts-liberation poppler-utils xvfb xauth
+  "$@"
 )
 
 missing=()
