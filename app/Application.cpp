@@ -89,12 +89,6 @@ int RunProgram(int argc, char** argv, const WindowMaker& makeWindows) {
 
   Application application(argc, argv);
   parser.process(PrepareArguments(QCoreApplication::arguments()));
-  QString problem;
-  const std::unique_ptr<Backend> backend = MakeBackend(parser, problem);
-  if (!backend) {
-    std::fprintf(stderr, "korvanta: %s\n", qPrintable(problem));
-    return 2;
-  }
 
   // The state outlives the windows, so that the error box of a failed start can still ask it for
   // the operator's language.
@@ -103,10 +97,17 @@ int RunProgram(int argc, char** argv, const WindowMaker& makeWindows) {
   Application::SetLanguageSource([&state] { return state.Language.LanguageIndex; });
   int status = 0;
   try {
-    const std::unique_ptr<Program> program = makeWindows(state, backend->Access());
-    WarnIfManualMissing(state.Language);
-    program->MainForm->show();
-    QApplication::exec();
+    QString problem;
+    const std::unique_ptr<Backend> backend = MakeBackend(parser, problem);
+    if (backend) {
+      const std::unique_ptr<Program> program = makeWindows(state, backend->Access());
+      WarnIfManualMissing(state.Language);
+      program->MainForm->show();
+      QApplication::exec();
+    } else {
+      std::fprintf(stderr, "korvanta: %s\n", qPrintable(problem));
+      status = 2;
+    }
   } catch (const std::exception& e) {
     Application::ReportException(QString::fromLocal8Bit(e.what()));
     status = 1;

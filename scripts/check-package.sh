@@ -128,13 +128,13 @@ else
   export DEBIAN_FRONTEND=noninteractive
   # Without the recommended packages, so that the round trip leaves the machine as it found it.
   dpkg-query -W -f='${Package}\n' | sort >"$work/before"
-  apt-get install -y -q --no-install-recommends "$deb" </dev/null
+  apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends "$deb" </dev/null
   [ "$(command -v korvanta)" = /usr/bin/korvanta ] || fail "korvanta is not /usr/bin/korvanta on the PATH"
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM korvanta --version) || fail "korvanta --version"
   echo "$out"
   [ "$out" = "korvanta $version" ] || fail "installed --version printed '$out'"
   /var/lib/dpkg/info/korvanta.postinst configure || fail "postinst run a second time"
-  apt-get purge -y -q korvanta </dev/null
+  apt-get purge -y -q -o DPkg::Lock::Timeout=600 korvanta </dev/null
   if dpkg-query -W -f='${Status}' korvanta 2>/dev/null | grep -q 'install ok installed'; then fail "still installed"; fi
   left=$(dpkg -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sed 's|^\.||' | while read -r f; do
     if [ -e "$f" ]; then echo "$f"; fi
