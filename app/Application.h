@@ -1,11 +1,23 @@
 // The application object: an exception that escapes an event handler is shown to the operator in
-// an error box and the message loop goes on.
+// an error box and the message loop goes on. RunProgram is the whole of main().
 #pragma once
 
 #include <QApplication>
 #include <functional>
+#include <memory>
+
+namespace usb {
+class UsbAccess;
+}
 
 namespace app {
+
+class Program;
+struct ProcessState;
+
+// The name the desktop knows the program by: its desktop entry, its icon and its AppStream
+// metadata carry it.
+inline constexpr char kDesktopId[] = "com.example.Korvanta";
 
 class Application : public QApplication {
   Q_OBJECT
@@ -19,5 +31,15 @@ class Application : public QApplication {
   // The language of error messages (LanguageIndex); English until set.
   static void SetLanguageSource(std::function<int()> source);
 };
+
+// Builds the program's windows on the process-wide state and the chosen USB backend.
+using WindowMaker = std::function<std::unique_ptr<Program>(ProcessState& state, usb::UsbAccess& access)>;
+
+// The program from its command line to its end: --help and --version are answered without a
+// display, then the application object, the backend, the windows from `makeWindows` and the
+// message loop. Returns the exit code: 0 after a normal close, 2 for a command line that cannot be
+// followed, 1 when the windows could not be built or the message loop ended by an exception,
+// which the operator has been shown in their language.
+int RunProgram(int argc, char** argv, const WindowMaker& makeWindows);
 
 }  // namespace app

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 
-bash scripts/install-deps.sh fuzz
+bash scripts/install-deps.sh clang libfuzzer-14-dev libclang-rt-14-dev
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing korvanta need on Debian 12, as root or through sudo.
-# Only missing packages are installed; with everything present it changes nothing.
-# Usage: scripts/install-deps.sh [fuzz]   (fuzz: clang and libFuzzer for scripts/fuzz.sh too)
+# Only missing packages are installed; with everything present it changes nothing. Packages named
+# as arguments are wanted as well (scripts/package.sh adds the packaging tools, scripts/fuzz.sh
+# clang and libFuzzer).
 set -euo pipefail
 
 packages=(
@@ -10,17 +11,8 @@ packages=(
   libusb-1.0-0-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
   umockdev libumockdev-dev
   fonts-liberation poppler-utils xvfb xauth locales
+  "$@"
 )
-
-for set in "$@"; do
-  case "$set" in
-    fuzz) packages+=(clang libfuzzer-14-dev libclang-rt-14-dev) ;;
-    *)
-      echo "korvanta: unknown package set $set" >&2
-      exit 2
-      ;;
-  esac
-done
 
 missing=()
 for p in "${packages[@]}"; do
