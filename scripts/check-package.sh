@@ -95,6 +95,7 @@ mkdir "$work/elsewhere"
 (
   cd "$work/elsewhere"
   export PATH="$root/usr/bin:$PATH"
+  export XDG_STATE_HOME="$work/state"  # the journal of this run stays in the temporary folder
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
   # shellcheck disable=SC2016
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
