@@ -194,6 +194,7 @@ void VirtualInstrument::Measure(bool dark, bool ownButton) {
   halves_[kValue20First] = {c20[0], c20[1], r.mode, c20[3]};
   halves_[kValue20Second] = {c20[4], c20[5], c20[6], c20[7]};
   due_ = {true, true, true, true};
+  ++readingsTaken_;
 }
 
 VirtualInstrument::Frame VirtualInstrument::ValueHalf(std::uint8_t subCode) {
@@ -236,6 +237,14 @@ bool VirtualInstrument::Rotated() const {
 std::uint32_t VirtualInstrument::Exchanges() const {
   std::lock_guard lock(mutex_);
   return exchanges_;
+}
+std::uint32_t VirtualInstrument::ReadingsTaken() const {
+  std::lock_guard lock(mutex_);
+  return readingsTaken_;
+}
+bool VirtualInstrument::ReadingDue() const {
+  std::lock_guard lock(mutex_);
+  return std::any_of(due_.begin(), due_.end(), [](bool due) { return due; });
 }
 
 // ---- scenario files ---------------------------------------------------------------------------

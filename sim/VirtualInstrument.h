@@ -77,6 +77,9 @@ class VirtualInstrument final : public usb::simbus::DeviceBehaviour {
   bool DarkLocked() const;
   bool Rotated() const;
   std::uint32_t Exchanges() const;
+  // Readings taken so far, and whether the last one still has halves to deliver.
+  std::uint32_t ReadingsTaken() const;
+  bool ReadingDue() const;
 
   // Seam for tests: the clock that paces the instrument's own readings.
   std::function<Clock::time_point()> Now = [] { return Clock::now(); };
@@ -94,6 +97,7 @@ class VirtualInstrument final : public usb::simbus::DeviceBehaviour {
   Scenario scenario_;
   std::mt19937 random_;
   std::uint32_t exchanges_ = 0;
+  std::uint32_t readingsTaken_ = 0;
   std::size_t nextReading_ = 0;
   double sampleGloss60_ = 88.0;  // the sample on the bench drifts slowly
   int geometry_;

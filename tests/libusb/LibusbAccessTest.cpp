@@ -1,7 +1,10 @@
 // The libusb backend, unmodified, against devices that umockdev emulates at the usbfs interface.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -10,6 +13,10 @@
 #include "LibusbAccess.h"
 #include "SimDevices.h"
 #include "UsbTestbed.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#include <sanitizer/allocator_interface.h>
+#endif
 
 namespace {
 
@@ -342,6 +349,72 @@ TEST_F(LibusbBackend, AStalledPipeRecoversWithTheNextConnection) {
   link.CloseInstrument();
   ASSERT_TRUE(link.OpenInstrument());  // binding the pipes clears the halt
   EXPECT_TRUE(link.Transact());
+}
+
+}  // namespace
+
+namespace {
+
+int OpenFileDescriptors() {
+  return static_cast<int>(
+      std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator()));
+}
+
+std::size_t HeapInUse() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  return mallinfo2().uordblks;
+#endif
+}
+
+// A shift of a loose cable: the instrument unplugged and plugged in again 200 times, every third
+// time while a read waits for its reply. Each time the connection notices, closes and opens again,
+// and nothing stays behind: no file descriptor, no memory beyond what the first cycles settle on.
+TEST_F(LibusbBackend, TwoHundredUnplugsLeaveNoFileDescriptorOrMemoryBehind) {
+  constexpr int kCycles = 200;
+  constexpr int kSettled = 20;
+  auto& device = testbed.Plug(Spec(1, 2), SilentFor(0x01));
+  Start();
+  int fds = 0;
+  std::size_t heap = 0;
+  int duringRead = 0;
+  for (int cycle = 0; cycle < kCycles; ++cycle) {
+    SCOPED_TRACE(cycle);
+    if (cycle == kSettled) {
+      fds = OpenFileDescriptors();
+      heap = HeapInUse();
+    }
+    ASSERT_TRUE(WaitForPaths({"usb:001:002"}));
+    InstrumentLink link(*access);
+    ASSERT_TRUE(link.OpenInstrument());
+    link.TxBuf = {0x02, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(link.Transact());
+    if (cycle % 3 == 0) {
+      ++duringRead;
+      auto unplug = std::async(std::launch::async, [&] {
+        if (device.WaitForPendingReads(1, 5s)) testbed.Unplug(device);
+      });
+      link.TxBuf = {0x01, 0, 0, 0, 0, 0, 0, 0};  // no reply: the read waits until the cable goes
+      EXPECT_FALSE(link.Transact());
+      unplug.get();
+    } else {
+      testbed.Unplug(device);
+      EXPECT_FALSE(link.Transact());
+    }
+    EXPECT_FALSE(link.NoteFailedExchange());
+    EXPECT_FALSE(link.Transact());
+    EXPECT_TRUE(link.NoteFailedExchange());  // the second failure is the loss
+    link.CloseInstrument();
+    ASSERT_TRUE(WaitForPaths({}));
+    testbed.Replug(device);
+  }
+  const int fdGrowth = OpenFileDescriptors() - fds;
+  const long long heapGrowth = static_cast<long long>(HeapInUse()) - static_cast<long long>(heap);
+  std::printf("%d unplugs, %d of them during a read: %d file descriptors and %lld bytes of heap more than after %d\n",
+              kCycles, duringRead, fdGrowth, heapGrowth, kSettled);
+  EXPECT_EQ(fdGrowth, 0);
+  EXPECT_LT(heapGrowth, 64 * 1024);
 }
 
 }  // namespace

@@ -54,13 +54,18 @@ __attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...
   return text;
 }
 
+// The memory a pointer at `offset` of `data` points to. The resolved data belongs to `data`, which
+// keeps it as long as it lives itself; the reference umockdev hands out with it is given back at
+// once (held, each one would stay for the rest of the run).
 UMockdevIoctlData* Resolve(UMockdevIoctlData* data, std::size_t offset, std::size_t length) {
   GError* error = nullptr;
   UMockdevIoctlData* resolved = umockdev_ioctl_data_resolve(data, offset, length, &error);
   if (resolved == nullptr) {
     std::fprintf(stderr, "UsbTestbed: cannot resolve ioctl data: %s\n", error != nullptr ? error->message : "?");
     g_clear_error(&error);
+    return nullptr;
   }
+  g_object_unref(resolved);
   return resolved;
 }
 
@@ -408,12 +413,29 @@ EmulatedUsbDevice& UsbTestbed::Plug(const UsbDeviceSpec& spec,
     g_clear_error(&error);
     throw std::runtime_error("cannot attach the emulated device: " + message);
   }
+  Add(*device);
+  devices_.push_back(std::move(device));
+  return *devices_.back();
+}
+
+void UsbTestbed::Replug(EmulatedUsbDevice& device) {
+  {
+    std::lock_guard lock(device.mutex_);
+    device.connected_ = true;
+    device.emptyReaps_ = 0;
+  }
+  Add(device);
+}
+
+void UsbTestbed::Add(EmulatedUsbDevice& device) {
+  const UsbDeviceSpec& spec = device.Spec();
+  GError* error = nullptr;
   std::vector<std::uint8_t> descriptors = DeviceDescriptorBytes(spec);
   const std::vector<std::uint8_t> configuration = ConfigurationDescriptor(spec);
   descriptors.insert(descriptors.end(), configuration.begin(), configuration.end());
   const std::string node = Format("bus/usb/%03u/%03u", unsigned{spec.bus}, unsigned{spec.address});
   const std::string record =
-      "P: " + device->SysPath().substr(4) + "\n" +  // without "/sys"
+      "P: " + device.SysPath().substr(4) + "\n" +  // without "/sys"
       "N: " + node + "\n" +
       "E: SUBSYSTEM=usb\n"
       "E: DEVTYPE=usb_device\n"
@@ -431,9 +453,7 @@ EmulatedUsbDevice& UsbTestbed::Plug(const UsbDeviceSpec& spec,
     g_clear_error(&error);
     throw std::runtime_error("cannot add the emulated device: " + message);
   }
-  umockdev_testbed_uevent(testbed_, device->SysPath().c_str(), "add");
-  devices_.push_back(std::move(device));
-  return *devices_.back();
+  umockdev_testbed_uevent(testbed_, device.SysPath().c_str(), "add");
 }
 
 void UsbTestbed::Unplug(EmulatedUsbDevice& device) {

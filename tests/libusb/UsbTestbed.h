@@ -118,6 +118,8 @@ class UsbTestbed {
   EmulatedUsbDevice& Plug(const UsbDeviceSpec& spec, std::shared_ptr<usb::simbus::DeviceBehaviour> behaviour = {});
   // Pulls a device out: its transfers fail, its node and sysfs entry go, udev says "remove".
   void Unplug(EmulatedUsbDevice& device);
+  // Plugs a device that was pulled out in again, at its old address.
+  void Replug(EmulatedUsbDevice& device);
 
   // While it lives, the calling thread cannot open `device` (permission denied), as a user
   // without the udev rule. Works as root too: the thread drops its file-system identity.
@@ -137,6 +139,8 @@ class UsbTestbed {
 
  private:
   std::string RootDir() const;
+  // Puts the device's node and sysfs entry in place and tells udev.
+  void Add(EmulatedUsbDevice& device);
 
   UMockdevTestbed* testbed_ = nullptr;
   std::vector<std::unique_ptr<EmulatedUsbDevice>> devices_;
