@@ -7,7 +7,7 @@ namespace analysis {
 std::optional<GlossValue> ParseGlossValue(QStringView text) {
   text = text.trimmed();
   // The instrument sends eight characters; anything much longer is no reading.
-  constexpr qsizetype kLongest = 40;
+  constexpr qsizetype kLongest = 16;
   if (text.isEmpty() || text.size() > kLongest) return std::nullopt;
 
   char digits[kLongest + 1];

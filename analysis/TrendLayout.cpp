@@ -75,7 +75,10 @@ double TrendX(const TrendPicture& picture, int row, int rowCount) {
 }
 
 double TrendY(const TrendPicture& picture, double value) {
-  return picture.plot.bottom() - (value - picture.low) / (picture.high - picture.low) * picture.plot.height();
+  const double y = picture.plot.bottom() - (value - picture.low) / (picture.high - picture.low) * picture.plot.height();
+  // A value far off the scale is drawn clipped; coordinates of astronomic size only slow the painter.
+  const double reach = 10 * picture.plot.height() + 1000;
+  return std::clamp(y, picture.plot.top() - reach, picture.plot.bottom() + reach);
 }
 
 TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const TrendWords& words,
@@ -123,14 +126,20 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
     hi += room;
   }
   const double valueTicks = std::max(2.0, std::floor((bottom - top) / kPixelsPerValueTick));
-  const double step = NiceStep((hi - lo) / valueTicks);
+  double step = NiceStep((hi - lo) / valueTicks);
   p.low = std::floor(lo / step) * step;
   p.high = std::ceil(hi / step) * step;
   if (p.high <= p.low) p.high = p.low + step;
+  if (!(p.high > p.low) || !std::isfinite(p.high - p.low)) {
+    // Values too large for a gloss scale of any use: a plain scale, the values clipped to it.
+    p.low = 0;
+    p.high = 100;
+    step = 50;
+  }
 
   std::vector<std::pair<double, QString>> valueLabels;
   double labelWidth = 0;
-  for (int k = 0;; ++k) {
+  for (int k = 0; k <= 100; ++k) {
     const double v = p.low + k * step;
     if (v > p.high + step / 1000) break;
     valueLabels.emplace_back(v, FormatTick(v, step, words.decimalMark));

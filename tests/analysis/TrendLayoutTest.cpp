@@ -105,6 +105,8 @@ TEST(TrendLayout, ScaleAndEmptyPlot) {
       {"only dashes", {Reading(kNone, kNone)}, '.', 0, 100, {"0", "50", "100"}, true},
       // A flat series keeps a scale of two gloss units, here with tenths and the German mark.
       {"flat", {Reading(85.3, 85.5)}, ',', 84, 86.5, {"84,0", "84,5", "85,0", "85,5", "86,0", "86,5"}, false},
+      // Sixteen digits: beyond any gloss scale, and beyond telling one unit from the next.
+      {"huge", {Reading(9999999999999999, kNone)}, '.', 0, 100, {"0", "50", "100"}, false},
   };
   for (const auto& c : cases) {
     analysis::TrendWords words = kWords;
