@@ -30,7 +30,10 @@ StatisticsWindow::StatisticsWindow(const ReadingSeries& series, QItemSelectionMo
   StatisticsTable->setSelectionMode(QAbstractItemView::NoSelection);
   StatisticsTable->setFocusPolicy(Qt::NoFocus);
   StatisticsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-  StatisticsTable->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // Fixed row heights: a header that sized its rows to their contents would measure every cell
+  // again for each changed figure, that is for every reading.
+  StatisticsTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  StatisticsTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   StatisticsTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StatisticsTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   for (int r = 0; r < StatisticsTable->rowCount(); ++r) {
