@@ -11,6 +11,8 @@ namespace {
 
 constexpr double kMargin = 8;
 constexpr double kGap = 4;
+// Between the plot and the lanes, so that the lowest value label and the letter L stay apart.
+constexpr double kLanesGap = 10;
 // Room between the frame and the first and last reading, so that markers stay inside.
 constexpr double kInset = 6;
 // Readings closer than this get no markers and are summarised per pixel column.
@@ -99,7 +101,7 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
   const double laneHeight = std::max(h, 10.0);
   const double lanesBottom = rowLabelY - h / 2 - kGap;
   const double lanesTop = lanesBottom - 3 * laneHeight;
-  const double bottom = std::max(lanesTop - kGap, top + 10);
+  const double bottom = std::max(lanesTop - kLanesGap, top + 10);
 
   // The value range: every number of both series, a little room around, snapped to the ticks.
   double lo = std::numeric_limits<double>::infinity();
@@ -171,7 +173,11 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
   for (const int r : rowTicks) {
     const double x = TrendX(p, r - 1, std::max(n, 1));
     p.ticks.emplace_back(x, lanesBottom, x, lanesBottom + kTickLength);
-    add({x, rowLabelY}, TrendText::Anchor::Centre, QString::number(r));
+    // The last row's number stays inside the canvas, if not centred beneath its tick.
+    const QString label = QString::number(r);
+    const double half = measure.width(label) / 2;
+    add({std::clamp(x, half + 2, std::max(half + 2, size.width() - half - 2)), rowLabelY}, TrendText::Anchor::Centre,
+        label);
   }
   add({p.plot.center().x(), rowTitleY}, TrendText::Anchor::Centre, words.rowAxis);
 

@@ -52,15 +52,16 @@ StatisticsWindow::StatisticsWindow(const ReadingSeries& series, QItemSelectionMo
   buttons->addWidget(CopyButton);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(ScopeLabel);
-  layout->addWidget(StatisticsTable, 1);
+  layout->addWidget(StatisticsTable);
   layout->addWidget(NoteLabel);
+  layout->addStretch(1);
   layout->addLayout(buttons);
-  resize(520, 400);
 
   connect(CopyButton, &QPushButton::clicked, this, &StatisticsWindow::CopyClick);
   connect(&series_, &ReadingSeries::Changed, this, &StatisticsWindow::Refresh);
   if (selection_) connect(selection_, &QItemSelectionModel::selectionChanged, this, &StatisticsWindow::Refresh);
   ApplyLanguage();
+  resize(std::max(520, sizeHint().width()), sizeHint().height());
 }
 
 void StatisticsWindow::ApplyLanguage() {
@@ -94,6 +95,12 @@ void StatisticsWindow::Refresh() {
     StatisticsTable->setHorizontalHeaderLabels(cells_.columns);
     StatisticsTable->setVerticalHeaderLabels(cells_.rowNames);
     shownHeadings_ = {cells_.columns, cells_.rowNames};
+    // The table as high as its rows, as wide as the row names and three columns of figures.
+    QHeaderView* names = StatisticsTable->verticalHeader();
+    const int frame = 2 * StatisticsTable->frameWidth();
+    StatisticsTable->setFixedHeight(StatisticsTable->horizontalHeader()->sizeHint().height() + names->length() + frame);
+    StatisticsTable->setMinimumWidth(names->sizeHint().width() +
+                                     3 * fontMetrics().horizontalAdvance(QStringLiteral("0000.000")) + frame);
   }
   for (std::size_t r = 0; r < cells_.cells.size(); ++r) {
     for (std::size_t c = 0; c < 3; ++c) {

@@ -56,18 +56,18 @@ TEST(TrendLayout, FourReadingsWithGapsAndLetters) {
   const TrendPicture p = analysis::LayOutTrend(rows, {400, 300}, kWords, kMeasure);
 
   // Values 10 to 45 on a scale of 0 to 50 in steps of 10; labels up to 14 pixels wide.
-  EXPECT_EQ(p.plot, QRectF(QPointF(30, 24), QPointF(388, 222)));
+  EXPECT_EQ(p.plot, QRectF(QPointF(30, 24), QPointF(388, 216)));
   EXPECT_EQ(p.lanes, QRectF(QPointF(30, 226), QPointF(388, 262)));
   EXPECT_EQ(p.low, 0);
   EXPECT_EQ(p.high, 50);
   EXPECT_FALSE(p.dense);
 
-  // Rows 1 to 4 at x = 36 + 115.33 * (row - 1); a value v at y = 222 - 3.96 * v.
+  // Rows 1 to 4 at x = 36 + 115.33 * (row - 1); a value v at y = 216 - 3.84 * v.
   using Runs = std::vector<std::vector<QPointF>>;
-  EXPECT_EQ(Rounded(p.lines[analysis::kSeries20]), (Runs{{{36, 182.4}}, {{266.67, 103.2}, {382, 63.6}}}));
-  EXPECT_EQ(Rounded(p.lines[analysis::kSeries60]), (Runs{{{36, 142.8}, {151.33, 123}}, {{382, 43.8}}}));
-  EXPECT_EQ(Rounded({p.markers[0]}), (Runs{{{36, 182.4}, {266.67, 103.2}, {382, 63.6}}}));
-  EXPECT_EQ(Rounded({p.markers[1]}), (Runs{{{36, 142.8}, {151.33, 123}, {382, 43.8}}}));
+  EXPECT_EQ(Rounded(p.lines[analysis::kSeries20]), (Runs{{{36, 177.6}}, {{266.67, 100.8}, {382, 62.4}}}));
+  EXPECT_EQ(Rounded(p.lines[analysis::kSeries60]), (Runs{{{36, 139.2}, {151.33, 120}}, {{382, 43.2}}}));
+  EXPECT_EQ(Rounded({p.markers[0]}), (Runs{{{36, 177.6}, {266.67, 100.8}, {382, 62.4}}}));
+  EXPECT_EQ(Rounded({p.markers[1]}), (Runs{{{36, 139.2}, {151.33, 120}, {382, 43.2}}}));
 
   // The letters in their lanes, beneath their rows.
   ASSERT_EQ(p.modes.size(), 3u);
@@ -82,7 +82,7 @@ TEST(TrendLayout, FourReadingsWithGapsAndLetters) {
   }
 
   EXPECT_EQ(Texts(p, TrendText::Anchor::Right),
-            (QStringList{"0@24,222", "10@24,182", "20@24,143", "30@24,103", "40@24,64", "50@24,24", "L@24,232",
+            (QStringList{"0@24,216", "10@24,178", "20@24,139", "30@24,101", "40@24,62", "50@24,24", "L@24,232",
                          "C@24,244", "D@24,256"}));
   EXPECT_EQ(Texts(p, TrendText::Anchor::Centre),
             (QStringList{"1@36,272", "2@151,272", "3@267,272", "4@382,272", "Row@209,286"}));
