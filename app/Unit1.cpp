@@ -12,6 +12,7 @@
 #include "Look.h"
 #include "Messages.h"
 #include "OperatorRequests.h"
+#include "ReadingAnalysis.h"
 #include "TableActions.h"
 #include "Unit4.h"
 #include "Unit5.h"
@@ -236,6 +237,13 @@ void TMainForm::WireHandlers() {
   connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
   connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
   connect(Timer3, &QTimer::timeout, this, &TMainForm::Timer3Timer);
+
+  // The table's context menu (right button, menu key) opens the statistics and the trend.
+  analysis_ = std::make_unique<analysis::ReadingAnalysis>(rows_, *ListView1, state_.Language, this);
+  ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ListView1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { analysis_->ShowTableMenu(ListView1->viewport()->mapToGlobal(at)); });
+  connect(this, &TMainForm::LanguageApplied, analysis_.get(), &analysis::ReadingAnalysis::ApplyLanguage);
 }
 
 QString TMainForm::StatusText(int field) const { return statusFields_[field]->text(); }
@@ -299,6 +307,7 @@ void TMainForm::ApplyLanguage() {
   for (QLabel* l : {Label25, Label9}) widgets::SetTextColour(l, widgets::ColourFromBgr(widgets::kTitleColour));
   Label21->SetCaption(Text(Txt::Number));
   SetStatusText(1, Text(Txt::MeasuringGeometry) + protocol::GeometrySuffix(state_.Cycle.ShownGeoMode));
+  emit LanguageApplied();
 }
 
 void TMainForm::AppendReadingRow(const table::MeasurementRow& row) {

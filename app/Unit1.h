@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
 #include "AutoLabel.h"
 #include "ClickLabel.h"
@@ -34,6 +35,9 @@ class TForm3;
 }  // namespace table
 namespace i18n {
 class TselectLanguage;
+}
+namespace analysis {
+class ReadingAnalysis;
 }
 
 namespace app {
@@ -148,12 +152,16 @@ class TMainForm : public QWidget, private protocol::CycleView {
 
   // Puts the current text set on the window's controls.
   void ApplyLanguage();
+  // The statistics and trend windows that the table's context menu opens.
+  analysis::ReadingAnalysis& Analysis() { return *analysis_; }
   // After each failed exchange: the second failure since the last (re)connection is a loss.
   void ConnectionLossStep();
 
  signals:
   // The start-up geometry sequence has closed its dialog (end of InitGeo).
   void StartupSequenceEnded();
+  // At the end of every ApplyLanguage: windows of their own follow the language.
+  void LanguageApplied();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -184,6 +192,7 @@ class TMainForm : public QWidget, private protocol::CycleView {
   QLabel* statusFields_[2] = {nullptr, nullptr};
   bool firstAttemptFailed_ = false;
   bool shown_ = false;
+  std::unique_ptr<analysis::ReadingAnalysis> analysis_;
 };
 
 }  // namespace app

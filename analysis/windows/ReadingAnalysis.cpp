@@ -1,0 +1,63 @@
+#include "ReadingAnalysis.h"
+
+#include "ExtraTexts.h"
+
+namespace analysis {
+namespace {
+
+void Present(QWidget* window) {
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+}  // namespace
+
+ReadingAnalysis::ReadingAnalysis(const table::MeasurementModel& rows, QAbstractItemView& table,
+                                 const i18n::LanguageState& language, QWidget* owner)
+    : series_(rows, {table::ColMode20, table::ColMode60, table::ColValue20, table::ColValue60}),
+      table_(table),
+      language_(language),
+      owner_(owner) {}
+
+ReadingAnalysis::~ReadingAnalysis() {
+  // The windows read the numbers kept here: they go first.
+  delete statistics_;
+  delete trend_;
+}
+
+QMenu* ReadingAnalysis::MakeTableMenu(QWidget* parent) {
+  auto* menu = new QMenu(parent);
+  menu->setObjectName(QStringLiteral("TableMenu"));
+  const int lang = language_.LanguageIndex;
+  QAction* statistics = menu->addAction(i18n::ExtraText(i18n::Extra::MenuStatistics, lang));
+  statistics->setObjectName(QStringLiteral("StatisticsAction"));
+  connect(statistics, &QAction::triggered, this, &ReadingAnalysis::OpenStatistics);
+  QAction* trend = menu->addAction(i18n::ExtraText(i18n::Extra::MenuTrend, lang));
+  trend->setObjectName(QStringLiteral("TrendAction"));
+  connect(trend, &QAction::triggered, this, &ReadingAnalysis::OpenTrend);
+  return menu;
+}
+
+void ReadingAnalysis::ShowTableMenu(const QPoint& globalPos) {
+  QMenu* menu = MakeTableMenu(&table_);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(globalPos);
+}
+
+void ReadingAnalysis::OpenStatistics() {
+  if (!statistics_) statistics_ = new StatisticsWindow(series_, table_.selectionModel(), language_, owner_);
+  Present(statistics_);
+}
+
+void ReadingAnalysis::OpenTrend() {
+  if (!trend_) trend_ = new TrendWindow(series_, language_, owner_);
+  Present(trend_);
+}
+
+void ReadingAnalysis::ApplyLanguage() {
+  if (statistics_) statistics_->ApplyLanguage();
+  if (trend_) trend_->ApplyLanguage();
+}
+
+}  // namespace analysis

@@ -1,0 +1,52 @@
+// Statistics and trend of the readings, offered by the measurement table's context menu. Holds
+// the numbers of the table's rows (kept up to date from the model's signals) and the two windows,
+// created when first asked for and shown again after that.
+#pragma once
+
+#include <QAbstractItemView>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+
+#include "Language.h"
+#include "MeasurementModel.h"
+#include "ReadingSeries.h"
+#include "StatisticsWindow.h"
+#include "TrendWindow.h"
+
+namespace analysis {
+
+class ReadingAnalysis : public QObject {
+  Q_OBJECT
+ public:
+  // `table` shows `rows`; its selection picks the rows of the statistics. The windows belong to
+  // `owner` and stay above it.
+  ReadingAnalysis(const table::MeasurementModel& rows, QAbstractItemView& table, const i18n::LanguageState& language,
+                  QWidget* owner);
+  ~ReadingAnalysis() override;
+
+  // The context menu with "Statistics…" and "Trend…" in the current language, owned by `parent`.
+  QMenu* MakeTableMenu(QWidget* parent);
+  // Pops the menu up at `globalPos`; it goes when closed.
+  void ShowTableMenu(const QPoint& globalPos);
+
+  void OpenStatistics();
+  void OpenTrend();
+  // Open windows follow the language.
+  void ApplyLanguage();
+
+  const ReadingSeries& Series() const { return series_; }
+  // Null until first opened.
+  StatisticsWindow* Statistics() const { return statistics_; }
+  TrendWindow* Trend() const { return trend_; }
+
+ private:
+  ReadingSeries series_;
+  QAbstractItemView& table_;
+  const i18n::LanguageState& language_;
+  QWidget* owner_;
+  QPointer<StatisticsWindow> statistics_;
+  QPointer<TrendWindow> trend_;
+};
+
+}  // namespace analysis

@@ -1,0 +1,49 @@
+// The statistics window: not modal, it follows the table as rows are appended, deleted or
+// cleared, and the table's selection: the rows selected when two or more are, else all rows.
+#pragma once
+
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "Language.h"
+#include "ReadingSeries.h"
+#include "StatisticsCells.h"
+
+namespace analysis {
+
+class StatisticsWindow : public QWidget {
+  Q_OBJECT
+ public:
+  StatisticsWindow(const ReadingSeries& series, QItemSelectionModel* selection, const i18n::LanguageState& language,
+                   QWidget* parent = nullptr);
+
+  // Title, texts and numbers in the current language.
+  void ApplyLanguage();
+  // The figures as they stand now.
+  void Refresh();
+  const StatisticsCells& Cells() const { return cells_; }
+
+  QLabel* ScopeLabel;
+  QTableWidget* StatisticsTable;
+  QLabel* NoteLabel;
+  QPushButton* CopyButton;
+
+ private:
+  void CopyClick();
+  // The rows the figures cover when two or more are selected; else empty (all rows).
+  std::vector<int> SelectedRows() const;
+
+  const ReadingSeries& series_;
+  QPointer<QItemSelectionModel> selection_;
+  const i18n::LanguageState& language_;
+  StatisticsCells cells_;
+  std::array<QStringList, 2> shownHeadings_;  // of the columns and of the rows
+};
+
+}  // namespace analysis

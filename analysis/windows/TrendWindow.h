@@ -1,0 +1,64 @@
+// The trend window: not modal, it plots the 20° and 60° values of every row against the row
+// number and repaints as rows are appended, deleted or cleared. "Save image…" writes the picture
+// as a PNG file.
+#pragma once
+
+#include <QPushButton>
+#include <QWidget>
+#include <functional>
+
+#include "Language.h"
+#include "ReadingSeries.h"
+#include "TrendLayout.h"
+
+namespace analysis {
+
+// The canvas the trend is painted on.
+class TrendView : public QWidget {
+  Q_OBJECT
+ public:
+  TrendView(const ReadingSeries& series, QWidget* parent = nullptr);
+  void SetWords(const TrendWords& words);
+  const TrendWords& Words() const { return words_; }
+  // The picture as the canvas lays it out at its present size.
+  TrendPicture Picture() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  const ReadingSeries& series_;
+  TrendWords words_;
+};
+
+class TrendWindow : public QWidget {
+  Q_OBJECT
+ public:
+  TrendWindow(const ReadingSeries& series, const i18n::LanguageState& language, QWidget* parent = nullptr);
+
+  void ApplyLanguage();
+
+  // Seam for tests: the file the picture goes to, from a save dialog; empty when cancelled.
+  std::function<QString(QWidget* parent, const QString& title, const QString& filter, const QString& suggested)>
+      AskImagePath;
+
+  // "Save image…": asks for the file and writes the canvas's picture to it as PNG. A failure is
+  // told to the operator; returns whether a file was written.
+  bool SaveImageClick();
+
+  TrendView* Canvas;
+  QPushButton* SaveButton;
+
+ private:
+  const ReadingSeries& series_;
+  const i18n::LanguageState& language_;
+};
+
+// The save dialog: PNG files, ".png" added to a name without an ending, a question before an
+// existing file is replaced.
+QString AskImagePathWithDialog(QWidget* parent, const QString& title, const QString& filter, const QString& suggested);
+
+// Writes `image` to `path` as PNG, whole or not at all. On failure returns false with the reason.
+bool WritePng(const QImage& image, const QString& path, QString& reason);
+
+}  // namespace analysis
