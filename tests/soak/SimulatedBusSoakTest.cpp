@@ -80,14 +80,14 @@ TEST(Soak, AThousandUnplugsLoseNoReadingAndLeaveNoDeviceOpen) {
     const protocol::CycleState& cycleState = state->Cycle;
     const bool oneShot =
         (cycleState.RequestCode >= protocol::rc::kShot && cycleState.RequestCode <= protocol::rc::kOrient180) ||
-        lastSent == protocol::REQ_SHOT || lastSent == protocol::REQ_GEO_BOTH || lastSent == protocol::REQ_ORIENT_NORMAL ||
-        lastSent == protocol::REQ_ORIENT_180;
+        lastSent == protocol::REQ_SHOT || lastSent == protocol::REQ_GEO_BOTH ||
+        lastSent == protocol::REQ_ORIENT_NORMAL || lastSent == protocol::REQ_ORIENT_180;
     const bool betweenHalves = cycleState.RequestCode == protocol::rc::kValue60Second ||
                                cycleState.RequestCode == protocol::rc::kValue20Second;
     ++points[cycleState.HandshakeDone != protocol::kCycleRunning ? kHandshake
-             : oneShot                                            ? kOneShot
-             : betweenHalves                                      ? kBetweenHalves
-                                                                  : kPolling];
+             : oneShot                                           ? kOneShot
+             : betweenHalves                                     ? kBetweenHalves
+                                                                 : kPolling];
 
     const auto unplugAndBack = [&] {
       bus.Unplug(id);
@@ -139,10 +139,11 @@ TEST(Soak, AThousandUnplugsLoseNoReadingAndLeaveNoDeviceOpen) {
   EXPECT_GT(instrument.ReadingsTaken(), static_cast<std::uint32_t>(kCycles / 10));
   for (int p = 0; p < kPointCount; ++p) EXPECT_GT(points[p], kCycles / 50) << "point " << p;
   EXPECT_GT(inDialog, kCycles / 20);
-  std::printf("%d cycles: %d in the handshake, %d between value halves, %d around a one-shot request, %d while "
-              "polling, %d of them behind a dialog; %d readings, all in the table\n",
-              kCycles, points[kHandshake], points[kBetweenHalves], points[kOneShot], points[kPolling], inDialog,
-              w.Rows().Count());
+  std::printf(
+      "%d cycles: %d in the handshake, %d between value halves, %d around a one-shot request, %d while "
+      "polling, %d of them behind a dialog; %d readings, all in the table\n",
+      kCycles, points[kHandshake], points[kBetweenHalves], points[kOneShot], points[kPolling], inDialog,
+      w.Rows().Count());
 
   program.reset();
   EXPECT_EQ(bus.Stats(id).openHandles, 0u);
