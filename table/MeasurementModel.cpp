@@ -25,12 +25,22 @@ MeasurementRow OneLine(MeasurementRow row) {
   return row;
 }
 
+// Readings in a row mostly share their date and often their letters and values: an equal text
+// shares the previous row's (the texts are implicitly shared), so a long table holds it once.
+void ShareWithPrevious(MeasurementRow& row, const MeasurementRow& previous) {
+  for (std::size_t c = 0; c < row.texts.size(); ++c) {
+    if (row.texts[c] == previous.texts[c]) row.texts[c] = previous.texts[c];
+  }
+}
+
 }  // namespace
 
 void MeasurementModel::AppendRow(const MeasurementRow& row) {
   const int at = Count();
+  MeasurementRow added = OneLine(row);
+  if (!rows_.empty()) ShareWithPrevious(added, rows_.back());
   beginInsertRows({}, at, at);
-  rows_.push_back(OneLine(row));
+  rows_.push_back(std::move(added));
   endInsertRows();
 }
 
