@@ -1,4 +1,4 @@
-#include "GlossValue.h"
+#include "analysis/GlossValue.h"
 
 #include <charconv>
 

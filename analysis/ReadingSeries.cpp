@@ -1,4 +1,4 @@
-#include "ReadingSeries.h"
+#include "analysis/ReadingSeries.h"
 
 #include <algorithm>
 

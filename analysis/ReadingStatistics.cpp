@@ -1,8 +1,8 @@
-#include "ReadingStatistics.h"
+#include "analysis/ReadingStatistics.h"
 
 #include <algorithm>
 
-#include "GlossValue.h"
+#include "analysis/GlossValue.h"
 
 namespace analysis {
 

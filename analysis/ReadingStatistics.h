@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "RunningStats.h"
+#include "analysis/RunningStats.h"
 
 namespace analysis {
 

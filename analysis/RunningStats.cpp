@@ -1,4 +1,4 @@
-#include "RunningStats.h"
+#include "analysis/RunningStats.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,10 @@
-#include "TrendLayout.h"
+#include "analysis/TrendLayout.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "GlossValue.h"
+#include "analysis/GlossValue.h"
 
 namespace analysis {
 namespace {

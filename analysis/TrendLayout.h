@@ -19,7 +19,7 @@
 #include <span>
 #include <vector>
 
-#include "ReadingStatistics.h"
+#include "analysis/ReadingStatistics.h"
 
 namespace analysis {
 

@@ -1,4 +1,4 @@
-#include "Application.h"
+#include "app/Application.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <exception>
 
-#include "Backend.h"
-#include "DataFiles.h"
-#include "ExtraTexts.h"
-#include "Help.h"
-#include "Program.h"
+#include "app/Backend.h"
+#include "app/Program.h"
+#include "i18n/DataFiles.h"
+#include "i18n/ExtraTexts.h"
+#include "i18n/widgets/Help.h"
 
 namespace app {
 namespace {

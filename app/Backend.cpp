@@ -1,8 +1,8 @@
-#include "Backend.h"
+#include "app/Backend.h"
 
-#include "LibusbAccess.h"
-#include "SimBus.h"
-#include "SimulatedInstrument.h"
+#include "sim/SimulatedInstrument.h"
+#include "usb/libusb/LibusbAccess.h"
+#include "usb/simbus/SimBus.h"
 
 namespace app {
 namespace {

@@ -4,7 +4,7 @@
 #include <QCommandLineParser>
 #include <memory>
 
-#include "UsbAccess.h"
+#include "usb/UsbAccess.h"
 
 namespace app {
 

@@ -2,10 +2,10 @@
 // main() and handed to the windows that use it, so that every test builds its own.
 #pragma once
 
-#include "CycleState.h"
-#include "GeometryState.h"
-#include "Language.h"
-#include "TableState.h"
+#include "dialogs/GeometryState.h"
+#include "i18n/Language.h"
+#include "protocol/CycleState.h"
+#include "table/TableState.h"
 
 namespace app {
 

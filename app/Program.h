@@ -4,14 +4,14 @@
 #include <QStringList>
 #include <memory>
 
-#include "ProcessState.h"
-#include "Unit1.h"
-#include "Unit2.h"
-#include "Unit3.h"
-#include "Unit4.h"
-#include "Unit5.h"
-#include "Unit6.h"
-#include "Unit7.h"
+#include "app/ProcessState.h"
+#include "app/Unit1.h"
+#include "dialogs/Unit5.h"
+#include "dialogs/Unit6.h"
+#include "dialogs/Unit7.h"
+#include "i18n/widgets/Unit4.h"
+#include "table/Unit2.h"
+#include "table/Unit3.h"
 
 namespace app {
 

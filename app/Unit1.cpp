@@ -1,23 +1,23 @@
-#include "Unit1.h"
+#include "app/Unit1.h"
 
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QShowEvent>
 
-#include "Art.h"
-#include "ExtraTexts.h"
-#include "Flag.h"
-#include "Help.h"
-#include "Look.h"
-#include "Messages.h"
-#include "OperatorRequests.h"
-#include "ReadingAnalysis.h"
-#include "TableActions.h"
-#include "Unit4.h"
-#include "Unit5.h"
-#include "Unit6.h"
-#include "Unit7.h"
+#include "analysis/windows/ReadingAnalysis.h"
+#include "dialogs/Unit5.h"
+#include "dialogs/Unit6.h"
+#include "dialogs/Unit7.h"
+#include "i18n/ExtraTexts.h"
+#include "i18n/widgets/Flag.h"
+#include "i18n/widgets/Help.h"
+#include "i18n/widgets/Unit4.h"
+#include "protocol/Messages.h"
+#include "protocol/OperatorRequests.h"
+#include "table/TableActions.h"
+#include "widgets/Art.h"
+#include "widgets/Look.h"
 
 namespace app {
 namespace {

@@ -15,14 +15,14 @@
 #include <functional>
 #include <memory>
 
-#include "AutoLabel.h"
-#include "ClickLabel.h"
-#include "Export.h"
-#include "InstrumentLink.h"
-#include "MeasurementModel.h"
-#include "PollingCycle.h"
-#include "ProcessState.h"
-#include "RadioGroup.h"
+#include "app/ProcessState.h"
+#include "protocol/PollingCycle.h"
+#include "table/Export.h"
+#include "table/MeasurementModel.h"
+#include "usb/InstrumentLink.h"
+#include "widgets/AutoLabel.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/RadioGroup.h"
 
 namespace dialogs {
 class TForm5;

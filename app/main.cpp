@@ -1,9 +1,9 @@
 // KORVANTA III: the desktop companion of the LUMARIS 318QX gloss meter.
 #include <QCoreApplication>
 
-#include "Application.h"
-#include "Program.h"
-#include "TableJournal.h"
+#include "app/Application.h"
+#include "app/Program.h"
+#include "journal/TableJournal.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(QStringLiteral(KORVANTA_VERSION));

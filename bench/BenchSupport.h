@@ -1,7 +1,7 @@
 // What the benchmarks that build the main window share.
 #pragma once
 
-#include "ProcessState.h"
+#include "app/ProcessState.h"
 
 namespace bench {
 

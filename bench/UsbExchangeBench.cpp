@@ -2,11 +2,11 @@
 // the connection, over each backend.
 #include <benchmark/benchmark.h>
 
-#include "InstrumentLink.h"
-#include "LibusbAccess.h"
-#include "SimBus.h"
-#include "SimDevices.h"
-#include "UsbTestbed.h"
+#include "tests/libusb/UsbTestbed.h"
+#include "tests/usb/SimDevices.h"
+#include "usb/InstrumentLink.h"
+#include "usb/libusb/LibusbAccess.h"
+#include "usb/simbus/SimBus.h"
 
 namespace {
 

@@ -17,10 +17,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "BenchSupport.h"
-#include "Program.h"
-#include "SimulatedInstrument.h"
-#include "TableJournal.h"
+#include "app/Program.h"
+#include "bench/BenchSupport.h"
+#include "journal/TableJournal.h"
+#include "sim/SimulatedInstrument.h"
 
 namespace {
 

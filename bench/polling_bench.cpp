@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <new>
 
-#include "InstrumentLink.h"
-#include "PollingCycle.h"
-#include "SimBus.h"
+#include "protocol/PollingCycle.h"
+#include "usb/InstrumentLink.h"
+#include "usb/simbus/SimBus.h"
 
 namespace {
 

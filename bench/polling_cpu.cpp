@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <ctime>
 
-#include "Application.h"
-#include "BenchSupport.h"
-#include "SimulatedInstrument.h"
-#include "Unit1.h"
+#include "app/Application.h"
+#include "app/Unit1.h"
+#include "bench/BenchSupport.h"
+#include "sim/SimulatedInstrument.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "ProgramVersion.h"
+#include "dialogs/ProgramVersion.h"
 
 #include <QFile>
 #include <QtEndian>
 #include <cstring>
 
-#include "VersionNote.h"
+#include "dialogs/VersionNote.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>

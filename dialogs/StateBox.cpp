@@ -1,4 +1,4 @@
-#include "StateBox.h"
+#include "dialogs/StateBox.h"
 
 namespace dialogs {
 

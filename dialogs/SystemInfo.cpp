@@ -1,4 +1,4 @@
-#include "SystemInfo.h"
+#include "dialogs/SystemInfo.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -10,7 +10,7 @@
 #include <QSysInfo>
 #include <vector>
 
-#include "SystemInfo.h"
+#include "dialogs/SystemInfo.h"
 
 namespace dialogs {
 namespace {

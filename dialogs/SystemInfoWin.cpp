@@ -6,7 +6,7 @@
 #include <QDir>
 #include <string>
 
-#include "SystemInfo.h"
+#include "dialogs/SystemInfo.h"
 
 namespace dialogs {
 namespace {

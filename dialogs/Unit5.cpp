@@ -1,4 +1,4 @@
-#include "Unit5.h"
+#include "dialogs/Unit5.h"
 
 #include <algorithm>
 
@@ -6,10 +6,10 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 
-#include "Art.h"
-#include "ExtraTexts.h"
-#include "Look.h"
-#include "ProgramVersion.h"
+#include "dialogs/ProgramVersion.h"
+#include "i18n/ExtraTexts.h"
+#include "widgets/Art.h"
+#include "widgets/Look.h"
 
 namespace dialogs {
 namespace {

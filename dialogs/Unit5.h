@@ -9,11 +9,11 @@
 #include <functional>
 #include <memory>
 
-#include "AutoLabel.h"
-#include "ClickLabel.h"
-#include "Language.h"
-#include "ModalForm.h"
-#include "SystemInfo.h"
+#include "dialogs/SystemInfo.h"
+#include "i18n/Language.h"
+#include "widgets/AutoLabel.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/ModalForm.h"
 
 namespace dialogs {
 

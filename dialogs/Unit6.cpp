@@ -1,4 +1,4 @@
-#include "Unit6.h"
+#include "dialogs/Unit6.h"
 
 namespace dialogs {
 namespace {

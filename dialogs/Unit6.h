@@ -5,11 +5,11 @@
 
 #include <QPushButton>
 
-#include "CycleState.h"
-#include "GeometryState.h"
-#include "Language.h"
-#include "ModalForm.h"
-#include "RadioGroup.h"
+#include "dialogs/GeometryState.h"
+#include "i18n/Language.h"
+#include "protocol/CycleState.h"
+#include "widgets/ModalForm.h"
+#include "widgets/RadioGroup.h"
 
 namespace dialogs {
 

@@ -1,9 +1,9 @@
-#include "Unit7.h"
+#include "dialogs/Unit7.h"
 
 #include <algorithm>
 
-#include "CycleState.h"
-#include "Unit6.h"
+#include "dialogs/Unit6.h"
+#include "protocol/CycleState.h"
 
 namespace dialogs {
 namespace {

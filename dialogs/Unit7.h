@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "CycleState.h"
-#include "GeometryState.h"
-#include "Language.h"
-#include "ModalForm.h"
-#include "StateBox.h"
+#include "dialogs/GeometryState.h"
+#include "dialogs/StateBox.h"
+#include "i18n/Language.h"
+#include "protocol/CycleState.h"
+#include "widgets/ModalForm.h"
 
 namespace dialogs {
 

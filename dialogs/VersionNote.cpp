@@ -1,6 +1,6 @@
 // The program file's version note. Linked into the program itself (not a library, where nothing
 // would pull it in); the build passes the four numbers of the project version.
-#include "VersionNote.h"
+#include "dialogs/VersionNote.h"
 
 #if defined(__ELF__)
 

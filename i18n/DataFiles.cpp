@@ -1,4 +1,4 @@
-#include "DataFiles.h"
+#include "i18n/DataFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

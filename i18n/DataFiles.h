@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "Language.h"
+#include "i18n/Language.h"
 
 namespace i18n {
 

@@ -1,6 +1,6 @@
-#include "ExtraTexts.h"
+#include "i18n/ExtraTexts.h"
 
-#include "TextTable.h"
+#include "i18n/TextTable.h"
 
 namespace i18n {
 namespace {

@@ -1,4 +1,4 @@
-#include "IniFile.h"
+#include "i18n/IniFile.h"
 
 #include <QFile>
 #include <QSaveFile>

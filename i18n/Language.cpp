@@ -1,8 +1,8 @@
-#include "Language.h"
+#include "i18n/Language.h"
 
 #include <QDir>
 
-#include "IniFile.h"
+#include "i18n/IniFile.h"
 
 namespace i18n {
 

@@ -7,7 +7,7 @@
 #include <QUrl>
 #include <functional>
 
-#include "TextTable.h"
+#include "i18n/TextTable.h"
 
 namespace i18n {
 

@@ -1,4 +1,4 @@
-#include "TextTable.h"
+#include "i18n/TextTable.h"
 
 namespace i18n {
 namespace {

@@ -20,7 +20,7 @@
 // commit before. A commit whose log frames were only partly written when the process died has no
 // valid commit frame, and the next open ignores it. A power cut loses at most the commits since the
 // last sync, i.e. those of the last moments.
-#include "JournalStore.h"
+#include "journal/JournalStore.h"
 
 #include <sqlite3.h>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "TableJournal.h"
+#include "journal/TableJournal.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "ExtraTexts.h"
+#include "i18n/ExtraTexts.h"
 
 namespace journal {
 

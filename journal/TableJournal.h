@@ -11,9 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include "JournalStore.h"
-#include "Language.h"
-#include "MeasurementModel.h"
+#include "i18n/Language.h"
+#include "journal/JournalStore.h"
+#include "table/MeasurementModel.h"
 
 namespace journal {
 

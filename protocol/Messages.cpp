@@ -1,9 +1,9 @@
-#include "Messages.h"
+#include "protocol/Messages.h"
 
 #include <QLocale>
 #include <algorithm>
 
-#include "Cp1252.h"
+#include "protocol/Cp1252.h"
 
 namespace protocol {
 namespace {

@@ -1,6 +1,6 @@
-#include "OperatorRequests.h"
+#include "protocol/OperatorRequests.h"
 
-#include "CycleState.h"
+#include "protocol/CycleState.h"
 
 namespace protocol {
 

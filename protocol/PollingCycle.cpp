@@ -1,4 +1,4 @@
-#include "PollingCycle.h"
+#include "protocol/PollingCycle.h"
 
 #include <QLocale>
 

@@ -23,8 +23,8 @@
 #include <array>
 #include <functional>
 
-#include "CycleState.h"
-#include "Messages.h"
+#include "protocol/CycleState.h"
+#include "protocol/Messages.h"
 
 namespace protocol {
 

@@ -1,4 +1,4 @@
-#include "SimulatedInstrument.h"
+#include "sim/SimulatedInstrument.h"
 
 #include <QTimer>
 

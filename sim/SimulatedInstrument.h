@@ -5,8 +5,8 @@
 #include <QObject>
 #include <memory>
 
-#include "SimBus.h"
-#include "VirtualInstrument.h"
+#include "sim/VirtualInstrument.h"
+#include "usb/simbus/SimBus.h"
 
 namespace sim {
 

@@ -1,11 +1,11 @@
-#include "VirtualInstrument.h"
+#include "sim/VirtualInstrument.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
 #include <charconv>
 
-#include "Messages.h"
+#include "protocol/Messages.h"
 
 namespace sim {
 namespace {

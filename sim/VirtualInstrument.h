@@ -26,7 +26,7 @@
 #include <random>
 #include <vector>
 
-#include "SimBus.h"
+#include "usb/simbus/SimBus.h"
 
 namespace sim {
 

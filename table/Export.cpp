@@ -1,4 +1,4 @@
-#include "Export.h"
+#include "table/Export.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -9,10 +9,10 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include "ExportText.h"
-#include "ExtraTexts.h"
-#include "Printout.h"
-#include "Spreadsheet.h"
+#include "i18n/ExtraTexts.h"
+#include "table/ExportText.h"
+#include "table/Printout.h"
+#include "table/Spreadsheet.h"
 
 namespace table {
 namespace {

@@ -6,10 +6,10 @@
 #include <QWidget>
 #include <functional>
 
-#include "Language.h"
-#include "MeasurementModel.h"
-#include "TableState.h"
-#include "Unit3.h"
+#include "i18n/Language.h"
+#include "table/MeasurementModel.h"
+#include "table/TableState.h"
+#include "table/Unit3.h"
 
 class QPrinter;
 

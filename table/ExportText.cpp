@@ -1,9 +1,9 @@
-#include "ExportText.h"
+#include "table/ExportText.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "Cp1252.h"
+#include "protocol/Cp1252.h"
 
 namespace table {
 

@@ -12,8 +12,8 @@
 #include <QStringList>
 #include <functional>
 
-#include "Language.h"
-#include "MeasurementModel.h"
+#include "i18n/Language.h"
+#include "table/MeasurementModel.h"
 
 namespace table {
 

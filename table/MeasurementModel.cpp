@@ -1,8 +1,8 @@
-#include "MeasurementModel.h"
+#include "table/MeasurementModel.h"
 
 #include <iterator>
 
-#include "Messages.h"
+#include "protocol/Messages.h"
 
 namespace table {
 

@@ -1,11 +1,11 @@
-#include "Printout.h"
+#include "table/Printout.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
 #include <algorithm>
 
-#include "TextTable.h"
+#include "i18n/TextTable.h"
 
 namespace table {
 namespace {

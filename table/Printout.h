@@ -13,7 +13,7 @@
 #include <functional>
 #include <vector>
 
-#include "MeasurementModel.h"
+#include "table/MeasurementModel.h"
 
 class QPainter;
 class QPrinter;

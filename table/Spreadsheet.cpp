@@ -1,4 +1,4 @@
-#include "Spreadsheet.h"
+#include "table/Spreadsheet.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "TableActions.h"
+#include "table/TableActions.h"
 
 #include <QMessageBox>
 #include <QPersistentModelIndex>

@@ -4,10 +4,10 @@
 
 #include <QItemSelectionModel>
 
-#include "Language.h"
-#include "MeasurementModel.h"
-#include "TableState.h"
-#include "Unit2.h"
+#include "i18n/Language.h"
+#include "table/MeasurementModel.h"
+#include "table/TableState.h"
+#include "table/Unit2.h"
 
 namespace table {
 

@@ -1,4 +1,4 @@
-#include "Unit2.h"
+#include "table/Unit2.h"
 
 namespace table {
 

@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "Language.h"
-#include "ModalForm.h"
-#include "TableState.h"
+#include "i18n/Language.h"
+#include "table/TableState.h"
+#include "widgets/ModalForm.h"
 
 namespace table {
 

@@ -1,4 +1,4 @@
-#include "Unit3.h"
+#include "table/Unit3.h"
 
 namespace table {
 

@@ -3,10 +3,10 @@
 
 #include <QPushButton>
 
-#include "Language.h"
-#include "ModalForm.h"
-#include "RadioGroup.h"
-#include "TableState.h"
+#include "i18n/Language.h"
+#include "table/TableState.h"
+#include "widgets/ModalForm.h"
+#include "widgets/RadioGroup.h"
 
 namespace table {
 

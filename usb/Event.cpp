@@ -1,8 +1,8 @@
-#include "Event.h"
+#include "usb/Event.h"
 
 #include <chrono>
 
-#include "UsbStatus.h"
+#include "usb/UsbStatus.h"
 
 namespace usb {
 

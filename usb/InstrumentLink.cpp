@@ -1,4 +1,4 @@
-#include "InstrumentLink.h"
+#include "usb/InstrumentLink.h"
 
 namespace usb {
 

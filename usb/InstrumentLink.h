@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "UsbIo.h"
+#include "usb/UsbIo.h"
 
 namespace usb {
 

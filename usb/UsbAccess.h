@@ -20,8 +20,8 @@
 #include <memory>
 #include <string>
 
-#include "Event.h"
-#include "UsbStatus.h"
+#include "usb/Event.h"
+#include "usb/UsbStatus.h"
 
 namespace usb {
 

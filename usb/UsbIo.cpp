@@ -1,4 +1,4 @@
-#include "UsbIo.h"
+#include "usb/UsbIo.h"
 
 #include <cstring>
 #include <new>

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-#include "UsbAccess.h"
+#include "usb/UsbAccess.h"
 
 namespace usb {
 

@@ -1,4 +1,4 @@
-#include "Art.h"
+#include "widgets/Art.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "AutoLabel.h"
+#include "widgets/AutoLabel.h"
 
 #include <algorithm>
 

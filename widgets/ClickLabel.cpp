@@ -1,4 +1,4 @@
-#include "ClickLabel.h"
+#include "widgets/ClickLabel.h"
 
 #include <QMouseEvent>
 

@@ -1,4 +1,4 @@
-#include "Look.h"
+#include "widgets/Look.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
-#include "ModalForm.h"
+#include "widgets/ModalForm.h"
 
 #include <QShowEvent>
 
-#include "Look.h"
+#include "widgets/Look.h"
 
 namespace widgets {
 

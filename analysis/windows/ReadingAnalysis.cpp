@@ -1,6 +1,6 @@
-#include "ReadingAnalysis.h"
+#include "analysis/windows/ReadingAnalysis.h"
 
-#include "ExtraTexts.h"
+#include "i18n/ExtraTexts.h"
 
 namespace analysis {
 namespace {

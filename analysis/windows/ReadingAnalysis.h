@@ -8,11 +8,11 @@
 #include <QObject>
 #include <QPointer>
 
-#include "Language.h"
-#include "MeasurementModel.h"
-#include "ReadingSeries.h"
-#include "StatisticsWindow.h"
-#include "TrendWindow.h"
+#include "analysis/ReadingSeries.h"
+#include "analysis/windows/StatisticsWindow.h"
+#include "analysis/windows/TrendWindow.h"
+#include "i18n/Language.h"
+#include "table/MeasurementModel.h"
 
 namespace analysis {
 

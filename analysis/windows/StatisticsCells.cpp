@@ -1,10 +1,10 @@
-#include "StatisticsCells.h"
+#include "analysis/windows/StatisticsCells.h"
 
 #include <algorithm>
 
-#include "ExtraTexts.h"
-#include "GlossValue.h"
-#include "TextTable.h"
+#include "analysis/GlossValue.h"
+#include "i18n/ExtraTexts.h"
+#include "i18n/TextTable.h"
 
 namespace analysis {
 namespace {

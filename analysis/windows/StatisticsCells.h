@@ -9,7 +9,7 @@
 #include <array>
 #include <vector>
 
-#include "ReadingStatistics.h"
+#include "analysis/ReadingStatistics.h"
 
 namespace analysis {
 

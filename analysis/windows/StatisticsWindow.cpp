@@ -1,4 +1,4 @@
-#include "StatisticsWindow.h"
+#include "analysis/windows/StatisticsWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "ExtraTexts.h"
-#include "Look.h"
+#include "i18n/ExtraTexts.h"
+#include "widgets/Look.h"
 
 namespace analysis {
 

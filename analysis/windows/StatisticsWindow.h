@@ -11,9 +11,9 @@
 #include <array>
 #include <vector>
 
-#include "Language.h"
-#include "ReadingSeries.h"
-#include "StatisticsCells.h"
+#include "analysis/ReadingSeries.h"
+#include "analysis/windows/StatisticsCells.h"
+#include "i18n/Language.h"
 
 namespace analysis {
 

@@ -1,9 +1,9 @@
-#include "TrendPainting.h"
+#include "analysis/windows/TrendPainting.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 
-#include "GlossValue.h"
+#include "analysis/GlossValue.h"
 
 namespace analysis {
 namespace {

@@ -9,7 +9,7 @@
 #include <QSize>
 #include <span>
 
-#include "TrendLayout.h"
+#include "analysis/TrendLayout.h"
 
 class QPainter;
 

@@ -1,4 +1,4 @@
-#include "TrendWindow.h"
+#include "analysis/windows/TrendWindow.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -9,10 +9,10 @@
 #include <QSaveFile>
 #include <QVBoxLayout>
 
-#include "ExtraTexts.h"
-#include "Look.h"
-#include "StatisticsCells.h"
-#include "TrendPainting.h"
+#include "analysis/windows/StatisticsCells.h"
+#include "analysis/windows/TrendPainting.h"
+#include "i18n/ExtraTexts.h"
+#include "widgets/Look.h"
 
 namespace analysis {
 

@@ -7,9 +7,9 @@
 #include <QWidget>
 #include <functional>
 
-#include "Language.h"
-#include "ReadingSeries.h"
-#include "TrendLayout.h"
+#include "analysis/ReadingSeries.h"
+#include "analysis/TrendLayout.h"
+#include "i18n/Language.h"
 
 namespace analysis {
 

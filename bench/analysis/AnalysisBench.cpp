@@ -7,12 +7,12 @@
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
 
-#include "Language.h"
-#include "MeasurementModel.h"
-#include "ReadingSeries.h"
-#include "StatisticsWindow.h"
-#include "TrendPainting.h"
-#include "TrendWindow.h"
+#include "analysis/ReadingSeries.h"
+#include "analysis/windows/StatisticsWindow.h"
+#include "analysis/windows/TrendPainting.h"
+#include "analysis/windows/TrendWindow.h"
+#include "i18n/Language.h"
+#include "table/MeasurementModel.h"
 
 namespace {
 

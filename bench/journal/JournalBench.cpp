@@ -16,10 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "JournalStore.h"
-#include "Language.h"
-#include "MeasurementModel.h"
-#include "TableJournal.h"
+#include "i18n/Language.h"
+#include "journal/JournalStore.h"
+#include "journal/TableJournal.h"
+#include "table/MeasurementModel.h"
 
 namespace {
 

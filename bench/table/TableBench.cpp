@@ -7,12 +7,12 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
-#include "BenchSupport.h"
-#include "ExportText.h"
-#include "Printout.h"
-#include "SimBus.h"
-#include "TableActions.h"
-#include "Unit1.h"
+#include "app/Unit1.h"
+#include "bench/BenchSupport.h"
+#include "table/ExportText.h"
+#include "table/Printout.h"
+#include "table/TableActions.h"
+#include "usb/simbus/SimBus.h"
 
 namespace {
 

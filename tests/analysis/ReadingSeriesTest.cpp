@@ -3,9 +3,9 @@
 #include <QStandardItemModel>
 #include <cmath>
 
-#include "GlossValue.h"
-#include "MeasurementModel.h"
-#include "ReadingSeries.h"
+#include "analysis/GlossValue.h"
+#include "analysis/ReadingSeries.h"
+#include "table/MeasurementModel.h"
 
 namespace {
 

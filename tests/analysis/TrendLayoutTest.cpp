@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "GlossValue.h"
-#include "ReadingStatistics.h"
-#include "TrendLayout.h"
+#include "analysis/GlossValue.h"
+#include "analysis/ReadingStatistics.h"
+#include "analysis/TrendLayout.h"
 
 namespace {
 

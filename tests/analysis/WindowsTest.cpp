@@ -7,14 +7,14 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 
-#include "Language.h"
-#include "MeasurementModel.h"
-#include "ModalAnswerer.h"
-#include "ReadingSeries.h"
-#include "StatisticsWindow.h"
-#include "TextTable.h"
-#include "TrendPainting.h"
-#include "TrendWindow.h"
+#include "analysis/ReadingSeries.h"
+#include "analysis/windows/StatisticsWindow.h"
+#include "analysis/windows/TrendPainting.h"
+#include "analysis/windows/TrendWindow.h"
+#include "i18n/Language.h"
+#include "i18n/TextTable.h"
+#include "table/MeasurementModel.h"
+#include "tests/support/ModalAnswerer.h"
 
 namespace {
 

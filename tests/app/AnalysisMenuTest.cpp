@@ -5,11 +5,11 @@
 #include <QMenu>
 #include <QRadioButton>
 
-#include "ModalAnswerer.h"
-#include "Program.h"
-#include "ReadingAnalysis.h"
-#include "SimBus.h"
-#include "TestEnvironment.h"
+#include "analysis/windows/ReadingAnalysis.h"
+#include "app/Program.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
+#include "usb/simbus/SimBus.h"
 
 namespace {
 

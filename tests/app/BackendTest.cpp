@@ -2,9 +2,9 @@
 
 #include <QCommandLineParser>
 
-#include "Backend.h"
-#include "LibusbAccess.h"
-#include "SimBus.h"
+#include "app/Backend.h"
+#include "usb/libusb/LibusbAccess.h"
+#include "usb/simbus/SimBus.h"
 
 namespace {
 

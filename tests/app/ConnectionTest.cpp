@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "SimDevices.h"
-#include "TestEnvironment.h"
-#include "Unit1.h"
+#include "app/Unit1.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/usb/SimDevices.h"
 
 namespace {
 

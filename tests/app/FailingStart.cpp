@@ -10,8 +10,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "Application.h"
-#include "Program.h"
+#include "app/Application.h"
+#include "app/Program.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "CycleState.h"
-#include "ModalAnswerer.h"
-#include "Program.h"
-#include "RequestLog.h"
-#include "SimBus.h"
+#include "app/Program.h"
+#include "protocol/CycleState.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/RequestLog.h"
+#include "usb/simbus/SimBus.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include <QTest>
 
-#include "ModalAnswerer.h"
-#include "Program.h"
-#include "SimBus.h"
-#include "TestEnvironment.h"
+#include "app/Program.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
+#include "usb/simbus/SimBus.h"
 
 namespace {
 

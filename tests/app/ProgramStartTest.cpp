@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include "TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

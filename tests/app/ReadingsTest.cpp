@@ -2,12 +2,12 @@
 
 #include <QItemSelectionModel>
 
-#include "ModalAnswerer.h"
-#include "Program.h"
-#include "SimDevices.h"
-#include "SimulatedInstrument.h"
-#include "TestEnvironment.h"
-#include "Unit1.h"
+#include "app/Program.h"
+#include "app/Unit1.h"
+#include "sim/SimulatedInstrument.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/usb/SimDevices.h"
 
 namespace {
 

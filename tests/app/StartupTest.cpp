@@ -5,10 +5,10 @@
 #include <QScreen>
 #include <stdexcept>
 
-#include "ModalAnswerer.h"
-#include "Program.h"
-#include "SimBus.h"
-#include "TestEnvironment.h"
+#include "app/Program.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
+#include "usb/simbus/SimBus.h"
 
 namespace {
 

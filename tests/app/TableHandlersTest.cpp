@@ -8,14 +8,14 @@
 #include <QPrinter>
 #include <QRadioButton>
 
-#include "ExportText.h"
-#include "Messages.h"
-#include "ModalAnswerer.h"
-#include "Program.h"
-#include "SimBus.h"
-#include "TestEnvironment.h"
-#include "Unit2.h"
-#include "Unit3.h"
+#include "app/Program.h"
+#include "protocol/Messages.h"
+#include "table/ExportText.h"
+#include "table/Unit2.h"
+#include "table/Unit3.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
+#include "usb/simbus/SimBus.h"
 
 namespace {
 

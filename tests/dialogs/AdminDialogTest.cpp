@@ -3,11 +3,11 @@
 #include <QSignalBlocker>
 #include <QSignalSpy>
 
-#include "CycleState.h"
-#include "ModalAnswerer.h"
-#include "RequestLog.h"
-#include "Unit6.h"
-#include "Unit7.h"
+#include "dialogs/Unit6.h"
+#include "dialogs/Unit7.h"
+#include "protocol/CycleState.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/RequestLog.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "RequestLog.h"
-#include "Unit6.h"
+#include "dialogs/Unit6.h"
+#include "tests/support/RequestLog.h"
 
 namespace {
 

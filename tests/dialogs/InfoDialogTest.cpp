@@ -5,10 +5,10 @@
 #include <QImage>
 #include <QTest>
 
-#include "ModalAnswerer.h"
-#include "ProgramVersion.h"
-#include "TestEnvironment.h"
-#include "Unit5.h"
+#include "dialogs/ProgramVersion.h"
+#include "dialogs/Unit5.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

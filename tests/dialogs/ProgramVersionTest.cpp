@@ -5,8 +5,8 @@
 #include <functional>
 #include <utility>
 
-#include "ProgramVersion.h"
-#include "TestEnvironment.h"
+#include "dialogs/ProgramVersion.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

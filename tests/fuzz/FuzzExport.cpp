@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Cp1252.h"
-#include "ExportText.h"
-#include "FuzzCheck.h"
-#include "Messages.h"
+#include "protocol/Cp1252.h"
+#include "protocol/Messages.h"
+#include "table/ExportText.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   QString units(static_cast<qsizetype>(size / 2), Qt::Uninitialized);

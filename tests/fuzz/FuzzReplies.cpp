@@ -15,9 +15,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "FuzzCheck.h"
-#include "Messages.h"
-#include "PollingCycle.h"
+#include "protocol/Messages.h"
+#include "protocol/PollingCycle.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <QString>
 #include <cstdint>
 
-#include "FuzzCheck.h"
-#include "VirtualInstrument.h"
+#include "sim/VirtualInstrument.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

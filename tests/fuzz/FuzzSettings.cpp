@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "FuzzCheck.h"
-#include "IniFile.h"
+#include "i18n/IniFile.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;

@@ -2,8 +2,8 @@
 
 #include <QFile>
 
-#include "IniFile.h"
-#include "TestEnvironment.h"
+#include "i18n/IniFile.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <QImageWriter>
 #include <QRegularExpression>
 
-#include "DataFiles.h"
-#include "Flag.h"
-#include "Help.h"
-#include "TestEnvironment.h"
+#include "i18n/DataFiles.h"
+#include "i18n/widgets/Flag.h"
+#include "i18n/widgets/Help.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

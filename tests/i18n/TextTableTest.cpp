@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "Language.h"
-#include "TestEnvironment.h"
-#include "TextTable.h"
+#include "i18n/Language.h"
+#include "i18n/TextTable.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

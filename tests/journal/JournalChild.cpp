@@ -18,11 +18,11 @@
 #include <cstdlib>
 #include <functional>
 
-#include "Application.h"
-#include "ExportText.h"
-#include "Program.h"
-#include "SimulatedInstrument.h"
-#include "TableJournal.h"
+#include "app/Application.h"
+#include "app/Program.h"
+#include "journal/TableJournal.h"
+#include "sim/SimulatedInstrument.h"
+#include "table/ExportText.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "ExportText.h"
-#include "ModalAnswerer.h"
-#include "Program.h"
-#include "SimulatedInstrument.h"
-#include "TableJournal.h"
-#include "TestEnvironment.h"
-#include "Unit7.h"
+#include "app/Program.h"
+#include "dialogs/Unit7.h"
+#include "journal/TableJournal.h"
+#include "sim/SimulatedInstrument.h"
+#include "table/ExportText.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "JournalStore.h"
-#include "TestEnvironment.h"
+#include "journal/JournalStore.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <mutex>
 #include <thread>
 
-#include "InstrumentLink.h"
-#include "LibusbAccess.h"
-#include "SimDevices.h"
-#include "UsbTestbed.h"
+#include "tests/libusb/UsbTestbed.h"
+#include "tests/usb/SimDevices.h"
+#include "usb/InstrumentLink.h"
+#include "usb/libusb/LibusbAccess.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 // The sanitizers' own allocator keeps this count (GCC ships no header for it).

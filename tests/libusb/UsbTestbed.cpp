@@ -1,4 +1,4 @@
-#include "UsbTestbed.h"
+#include "tests/libusb/UsbTestbed.h"
 
 #include <linux/usbdevice_fs.h>
 #include <sys/fsuid.h>

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "SimBus.h"
+#include "usb/simbus/SimBus.h"
 
 typedef struct _UMockdevTestbed UMockdevTestbed;
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "Cp1252.h"
-#include "Messages.h"
-#include "OperatorRequests.h"
-#include "PollingCycle.h"
+#include "protocol/Cp1252.h"
+#include "protocol/Messages.h"
+#include "protocol/OperatorRequests.h"
+#include "protocol/PollingCycle.h"
 
 namespace {
 

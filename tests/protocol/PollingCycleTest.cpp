@@ -2,7 +2,7 @@
 
 #include <deque>
 
-#include "PollingCycle.h"
+#include "protocol/PollingCycle.h"
 
 namespace {
 

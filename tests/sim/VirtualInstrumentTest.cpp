@@ -5,9 +5,9 @@
 #include <clocale>
 #include <string>
 
-#include "Messages.h"
-#include "TestEnvironment.h"
-#include "VirtualInstrument.h"
+#include "protocol/Messages.h"
+#include "sim/VirtualInstrument.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <QDialog>
 #include <random>
 
-#include "ModalAnswerer.h"
-#include "Program.h"
-#include "SimulatedInstrument.h"
-#include "TestEnvironment.h"
+#include "app/Program.h"
+#include "sim/SimulatedInstrument.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

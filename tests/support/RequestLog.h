@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "CycleState.h"
-#include "TestEnvironment.h"
+#include "protocol/CycleState.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace testing_support {
 

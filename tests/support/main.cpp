@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #ifdef KORVANTA_TEST_APPLICATION
-#include "Application.h"
+#include "app/Application.h"
 using TestApplication = app::Application;
 #else
 using TestApplication = QApplication;

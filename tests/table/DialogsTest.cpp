@@ -3,11 +3,11 @@
 #include <QFile>
 #include <QRadioButton>
 
-#include "ModalAnswerer.h"
-#include "Spreadsheet.h"
-#include "TestEnvironment.h"
-#include "Unit2.h"
-#include "Unit3.h"
+#include "table/Spreadsheet.h"
+#include "table/Unit2.h"
+#include "table/Unit3.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QFile>
 
-#include "ExportText.h"
-#include "TestEnvironment.h"
+#include "table/ExportText.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

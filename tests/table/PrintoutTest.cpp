@@ -6,9 +6,9 @@
 #include <QStandardPaths>
 #include <cmath>
 
-#include "Printout.h"
-#include "TestEnvironment.h"
-#include "TextTable.h"
+#include "i18n/TextTable.h"
+#include "table/Printout.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 

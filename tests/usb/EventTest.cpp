@@ -5,7 +5,7 @@
 #include <memory>
 #include <thread>
 
-#include "UsbAccess.h"
+#include "usb/UsbAccess.h"
 
 namespace {
 

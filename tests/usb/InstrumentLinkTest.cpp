@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "InstrumentLink.h"
-#include "SimDevices.h"
+#include "tests/usb/SimDevices.h"
+#include "usb/InstrumentLink.h"
 
 namespace {
 

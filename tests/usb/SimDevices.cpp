@@ -1,4 +1,4 @@
-#include "SimDevices.h"
+#include "tests/usb/SimDevices.h"
 
 namespace testing_support {
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "SimBus.h"
+#include "usb/simbus/SimBus.h"
 
 namespace testing_support {
 

@@ -4,8 +4,8 @@
 #include <future>
 #include <thread>
 
-#include "SimDevices.h"
-#include "UsbIo.h"
+#include "tests/usb/SimDevices.h"
+#include "usb/UsbIo.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "LibusbAccess.h"
+#include "usb/libusb/LibusbAccess.h"
 
 #include <libusb.h>
 
@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "InstrumentLink.h"
-#include "UsbIo.h"
+#include "usb/InstrumentLink.h"
+#include "usb/UsbIo.h"
 
 namespace usb {
 namespace {

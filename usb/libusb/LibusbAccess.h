@@ -47,7 +47,7 @@
 #include <memory>
 #include <string>
 
-#include "UsbAccess.h"
+#include "usb/UsbAccess.h"
 
 namespace usb {
 

@@ -1,4 +1,4 @@
-#include "SimBus.h"
+#include "usb/simbus/SimBus.h"
 
 #include <algorithm>
 #include <cstring>

@@ -31,8 +31,8 @@
 #include <thread>
 #include <vector>
 
-#include "UsbAccess.h"
-#include "UsbIo.h"
+#include "usb/UsbAccess.h"
+#include "usb/UsbIo.h"
 
 namespace usb::simbus {
 

@@ -1,10 +1,10 @@
-#include "Help.h"
+#include "i18n/widgets/Help.h"
 
 #include <QDesktopServices>
 #include <QDir>
 
-#include "DataFiles.h"
-#include "ExtraTexts.h"
+#include "i18n/DataFiles.h"
+#include "i18n/ExtraTexts.h"
 
 namespace i18n {
 namespace {

@@ -5,7 +5,7 @@
 #include <QSize>
 #include <QString>
 
-#include "Language.h"
+#include "i18n/Language.h"
 
 namespace i18n {
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "Language.h"
+#include "i18n/Language.h"
 
 namespace i18n {
 

@@ -3,9 +3,9 @@
 
 #include <QPushButton>
 
-#include "Language.h"
-#include "ModalForm.h"
-#include "RadioGroup.h"
+#include "i18n/Language.h"
+#include "widgets/ModalForm.h"
+#include "widgets/RadioGroup.h"
 
 namespace i18n {
 

@@ -1,10 +1,10 @@
-#include "Flag.h"
+#include "i18n/widgets/Flag.h"
 
 #include <QImageReader>
 #include <cstdlib>
 
-#include "DataFiles.h"
-#include "ExtraTexts.h"
+#include "i18n/DataFiles.h"
+#include "i18n/ExtraTexts.h"
 
 namespace i18n {
 namespace {

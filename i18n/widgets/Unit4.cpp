@@ -1,4 +1,4 @@
-#include "Unit4.h"
+#include "i18n/widgets/Unit4.h"
 
 namespace i18n {
 
