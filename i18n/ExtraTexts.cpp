@@ -1,18 +1,11 @@
 #include "i18n/ExtraTexts.h"
 
-#include "i18n/TextTable.h"
+#include "i18n/TextRows.h"
 
 namespace i18n {
 namespace {
 
-struct Row {
-  Extra id;
-  const char16_t* english;
-  const char16_t* german;
-  const char16_t* french;
-};
-
-constexpr Row kRows[] = {
+constexpr TextRow<Extra> kRows[] = {
     {Extra::ErrorTitle, u"Error", u"Fehler", u"Erreur"},
     {Extra::SettingsWriteFailed, u"The settings file \"%1\" could not be written: %2",
      u"Die Einstellungsdatei \"%1\" konnte nicht geschrieben werden: %2",
@@ -133,19 +126,6 @@ constexpr Row kRows[] = {
 
 }  // namespace
 
-QString ExtraText(Extra id, int languageIndex) {
-  for (const Row& row : kRows) {
-    if (row.id != id) continue;
-    switch (languageIndex) {
-      case kGerman:
-        return QString::fromUtf16(row.german);
-      case kFrench:
-        return QString::fromUtf16(row.french);
-      default:
-        return QString::fromUtf16(row.english);
-    }
-  }
-  return {};
-}
+QString ExtraText(Extra id, int languageIndex) { return PickText(kRows, id, languageIndex); }
 
 }  // namespace i18n
