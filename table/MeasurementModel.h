@@ -18,6 +18,10 @@ enum Column : int { ColDate = 0, ColTime, ColMode20, ColMode60, ColValue20, ColV
 // One row: the caption (the date) and its six sub-texts, in column order, and the identity of the
 // reading it shows. The table, its exports and its printout show only the texts.
 struct MeasurementRow {
+  MeasurementRow() = default;
+  // A row of texts alone, as the test button's rows are.
+  MeasurementRow(std::array<QString, kColumnCount> rowTexts) : texts(std::move(rowTexts)) {}  // NOLINT
+
   std::array<QString, kColumnCount> texts;
   // Given when the polling cycle completes a reading; null for the rows the test button adds.
   QUuid uuid;
