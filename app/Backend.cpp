@@ -47,6 +47,14 @@ QStringList PrepareArguments(QStringList arguments) {
   return arguments;
 }
 
+bool IsSimulatedRun(const QStringList& arguments) {
+  for (const QString& a : PrepareArguments(arguments)) {
+    if (a == QLatin1String("--")) break;
+    if (a.startsWith(QLatin1String("--simulate=")) || a.startsWith(QLatin1String("-simulate="))) return true;
+  }
+  return false;
+}
+
 std::unique_ptr<Backend> MakeBackend(const QCommandLineParser& parser, QString& problem) {
   if (parser.isSet(kSimulateOption)) {
     sim::Scenario scenario;

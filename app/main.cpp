@@ -2,8 +2,12 @@
 #include <QCoreApplication>
 
 #include "app/Application.h"
+#include "app/Backend.h"
 #include "app/Program.h"
 #include "journal/TableJournal.h"
+#include "lab/Settings.h"
+#include "lab/windows/LabWindows.h"
+#include "protocol/Messages.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(QStringLiteral(KORVANTA_VERSION));
@@ -16,6 +20,17 @@ int main(int argc, char** argv) {
     journal->setParent(window);
     QObject::connect(window, &app::TMainForm::StartupSequenceEnded, journal,
                      &journal::TableJournal::StartupSequenceEnded);
+    // Batches, specifications and their lasting record; a simulated run keeps its own.
+    auto* lab =
+        new lab::LabWindows(window->Rows(), window->Analysis(), state.Language, window,
+                            lab::RecordPath(app::IsSimulatedRun(QCoreApplication::arguments())),
+                            lab::DefaultSettingsPath(), [window, &state] {
+                              return lab::BatchSession::Instrument{protocol::SerialNumber(state.Cycle.SerialChars),
+                                                                   window->Label7->text().trimmed()};
+                            });
+    lab->setParent(window);
+    QObject::connect(window, &app::TMainForm::StartupSequenceEnded, lab, &lab::LabWindows::StartupSequenceEnded);
+    QObject::connect(window, &app::TMainForm::LanguageApplied, lab, &lab::LabWindows::ApplyLanguage);
     return program;
   });
 }

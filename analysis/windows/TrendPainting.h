@@ -24,6 +24,7 @@ TextMeasure MeasureFor(const QFont& font, const QPaintDevice* device = nullptr);
 void PaintTrend(const TrendPicture& picture, QPainter& painter);
 
 // The whole picture of `rows` at `size`, on white, as the window shows it.
-QImage RenderTrend(std::span<const RowNumbers> rows, QSize size, const TrendWords& words, const QFont& font);
+QImage RenderTrend(std::span<const RowNumbers> rows, QSize size, const TrendWords& words, const QFont& font,
+                   const SpecView* spec = nullptr);
 
 }  // namespace analysis

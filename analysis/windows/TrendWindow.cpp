@@ -33,7 +33,12 @@ void TrendView::SetWords(const TrendWords& words) {
 }
 
 TrendPicture TrendView::Picture() const {
-  return LayOutTrend(series_.Rows(), QSizeF(size()), words_, MeasureFor(font(), this));
+  return LayOutTrend(series_.Rows(), QSizeF(size()), words_, MeasureFor(font(), this), Specification());
+}
+
+void TrendView::SetSpecification(const std::optional<SpecView>& spec) {
+  spec_ = spec;
+  update();
 }
 
 void TrendView::paintEvent(QPaintEvent*) {
@@ -65,10 +70,17 @@ TrendWindow::TrendWindow(const ReadingSeries& series, const i18n::LanguageState&
 
 void TrendWindow::ApplyLanguage() {
   const int lang = language_.LanguageIndex;
-  setWindowTitle(i18n::ExtraText(Extra::TrendTitle, lang));
+  const QString title = i18n::ExtraText(Extra::TrendTitle, lang);
+  setWindowTitle(batchId_.isEmpty() ? title : title + QStringLiteral(" – ") + batchId_);
   SaveButton->setText(i18n::ExtraText(Extra::TrendSaveImage, lang));
   Canvas->SetWords({i18n::ExtraText(Extra::TrendValueAxis, lang), i18n::ExtraText(Extra::TrendRowAxis, lang),
                     i18n::ExtraText(Extra::TrendEmpty, lang), DecimalMark(lang)});
+}
+
+void TrendWindow::SetBatch(const QString& batchId, const std::optional<SpecView>& spec) {
+  batchId_ = batchId;
+  Canvas->SetSpecification(spec);
+  ApplyLanguage();
 }
 
 bool TrendWindow::SaveImageClick() {
@@ -77,7 +89,8 @@ bool TrendWindow::SaveImageClick() {
       AskImagePath(this, i18n::ExtraText(Extra::TrendSaveImageTitle, lang),
                    i18n::ExtraText(Extra::TrendImageFilter, lang), language_.BasePath + QStringLiteral("trend.png"));
   if (path.isEmpty()) return false;
-  const QImage image = RenderTrend(series_.Rows(), Canvas->size(), Canvas->Words(), Canvas->font());
+  const QImage image =
+      RenderTrend(series_.Rows(), Canvas->size(), Canvas->Words(), Canvas->font(), Canvas->Specification());
   QString reason;
   if (WritePng(image, path, reason)) return true;
   QMessageBox::critical(
