@@ -151,8 +151,8 @@ void BatchSession::Inserted(int first, int last) {
   for (int i = first; i <= last; ++i) {
     const table::MeasurementRow& row = rows_.Row(i);
     if (!row.IsReading()) continue;
-    if (!appended && row.takenMsecs < openSinceMsecs_) continue;
-    if (store_.BatchOfReading(row.uuid)) continue;
+    // A reading appended now got its UUID now; one brought back may be in the record already.
+    if (!appended && (row.takenMsecs < openSinceMsecs_ || store_.BatchOfReading(row.uuid))) continue;
     ReadingInput input;
     input.uuid = row.uuid;
     input.taken = {row.takenMsecs, row.utcOffsetSeconds};

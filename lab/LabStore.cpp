@@ -163,14 +163,12 @@ QJsonObject SpecificationJson(const Specification& spec) {
 
 LabStore::LabStore(const QString& path, Durability durability) : path_(QDir::cleanPath(path)), durability_(durability) {
   const QString folder = QFileInfo(path_).absolutePath();
-  if (!QFileInfo::exists(folder)) {
-    if (!QDir().mkpath(folder)) {
-      problem_ = QStringLiteral("the folder %1 cannot be created").arg(QDir::toNativeSeparators(folder));
-      return;
-    }
-    // The record names operators and products: the owner's only.
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  if (!QFileInfo::exists(folder) && !QDir().mkpath(folder)) {
+    problem_ = QStringLiteral("the folder %1 cannot be created").arg(QDir::toNativeSeparators(folder));
+    return;
   }
+  // The record names operators and products: the owner's only, whoever made the folder.
+  QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   lock_ = std::make_unique<storage::FolderLock>();
   QString why;
   switch (lock_->Take(path_ + QStringLiteral(".lock"), why, 0600)) {
@@ -756,6 +754,7 @@ bool LabStore::CloseBatch(std::int64_t batch, const Instant& at) {
                             {QStringLiteral("fails"), b->fails},
                             {QStringLiteral("no_value"), b->noValue},
                             {QStringLiteral("withdrawn"), b->withdrawn}};
+  limitsBatch_ = 0;
   return AddBatchEvent(batch, BatchEvent::Kind::Closed, at) && AddOutbox("batch_closed", at, payload) && Commit();
 }
 
@@ -808,6 +807,7 @@ const Limits* LabStore::BatchLimits(std::int64_t batch) {
   if (limitsBatch_ == batch) return limits_ ? &*limits_ : nullptr;
   const std::optional<Batch> b = BatchById(batch);
   if (!b) return nullptr;
+  limitsBatchInfo_ = b;
   limitsSpec_ = b->specification ? SpecificationVersion(*b->specification) : std::nullopt;
   limits_ = limitsSpec_ ? std::optional<Limits>(limitsSpec_->limits) : std::nullopt;
   limitsBatch_ = batch;
@@ -816,7 +816,8 @@ const Limits* LabStore::BatchLimits(std::int64_t batch) {
 
 bool LabStore::RecordReading(std::int64_t batch, const ReadingInput& input, Reading* recorded) {
   if (!Begin()) return false;
-  const std::optional<Batch> b = BatchById(batch);
+  // The batch readings were last recorded in is known, and open until this store closes it.
+  const std::optional<Batch> b = limitsBatch_ == batch ? limitsBatchInfo_ : BatchById(batch);
   if (!b || !b->Open()) {
     Rollback();
     problem_ = QStringLiteral("the batch is not open");

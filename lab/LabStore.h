@@ -267,6 +267,7 @@ class LabStore {
   std::int64_t limitsBatch_ = 0;
   std::optional<Limits> limits_;
   std::optional<Specification> limitsSpec_;
+  std::optional<Batch> limitsBatchInfo_;
 };
 
 // Whether a batch ID can be used: not empty, at most 64 characters, no control characters.
