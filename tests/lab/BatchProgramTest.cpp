@@ -6,10 +6,12 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
+#include "analysis/windows/StatisticsWindow.h"
 #include "app/Program.h"
 #include "lab/BatchCsv.h"
 #include "lab/Settings.h"
@@ -192,15 +194,35 @@ TEST(BatchProgram, ABatchEndToEndOnTheVirtualInstrument) {
   EXPECT_EQ(Accessible(batch, QStringLiteral("Fails")), QStringLiteral("0"));
   EXPECT_EQ(w.Analysis().Statistics()->ScopeLabel->text(), QStringLiteral("Batch LOT-2026-0815: 3 readings"));
 
-  // Close, then continue it from Batches….
+  // Close; the same ID scanned again asks whether to continue it (No: it stays closed).
   batch->CloseButton->click();
   EXPECT_FALSE(lab->Session()->Current().has_value());
   EXPECT_EQ(batch->focusWidget(), batch->BatchIdEdit);
+  QString question;
+  answers.ExpectMessageBox(QMessageBox::No, &question);
+  QTest::keyClicks(batch->BatchIdEdit, QStringLiteral("LOT-2026-0815"));
+  QTest::keyClick(batch->BatchIdEdit, Qt::Key_Return);
+  ASSERT_TRUE(answers.WaitAllAnswered());
+  EXPECT_EQ(question, QStringLiteral("Batch LOT-2026-0815 exists already. Continue this batch?"));
+  EXPECT_FALSE(lab->Session()->Current().has_value());
+  batch->BatchIdEdit->clear();
+
+  // Then continue it from Batches….
   batch->BatchesButton->click();
   lab::BatchesWindow* batches = lab->Batches();
   ASSERT_NE(batches, nullptr);
   ASSERT_EQ(batches->Model().Shown(), 1);
   batches->Choose(0);
+  // Read-only statistics of the closed batch, with its specification.
+  batches->StatisticsButton->click();
+  ASSERT_NE(lab->BatchStatistics(), nullptr);
+  EXPECT_EQ(lab->BatchStatistics()->ScopeLabel->text(), QStringLiteral("Batch LOT-2026-0815: 3 readings"));
+  const analysis::StatisticsCells& cells = lab->BatchStatistics()->Cells();
+  ASSERT_EQ(cells.rowNames.size(), 13);
+  EXPECT_EQ(cells.rowNames[10], QStringLiteral("Specification"));
+  EXPECT_EQ(cells.cells[10][1], QStringLiteral("80 ± 5"));
+  EXPECT_EQ(cells.cells[10][0], QStringLiteral("—"));
+  EXPECT_NE(cells.cells[12][1], QStringLiteral("—")) << "Cpk of three spread values";
   batches->ContinueButton->click();
   ASSERT_TRUE(lab->Session()->Current().has_value());
   measure();  // 41 / 75.2 again: a warning
