@@ -66,6 +66,12 @@ QJsonValue CentiJson(std::optional<Centi> value) {
   return static_cast<double>(*value) / 100.0;
 }
 
+// The same number as integer hundredths, as the verdicts compare it (exact in any JSON reader).
+QJsonValue HundredthsJson(std::optional<Centi> value) {
+  if (!value) return QJsonValue::Null;
+  return static_cast<qint64>(*value);
+}
+
 // The limit columns of one angle: target, tolerance, minimum, maximum.
 std::array<std::optional<Centi>, 4> LimitColumns(const AngleLimits& a) {
   using Kind = AngleLimits::Kind;
@@ -94,7 +100,11 @@ QJsonObject AngleJson(const AngleLimits& a) {
   return {{QStringLiteral("target"), CentiJson(c[0])},
           {QStringLiteral("tolerance"), CentiJson(c[1])},
           {QStringLiteral("minimum"), CentiJson(c[2])},
-          {QStringLiteral("maximum"), CentiJson(c[3])}};
+          {QStringLiteral("maximum"), CentiJson(c[3])},
+          {QStringLiteral("target_centi"), HundredthsJson(c[0])},
+          {QStringLiteral("tolerance_centi"), HundredthsJson(c[1])},
+          {QStringLiteral("minimum_centi"), HundredthsJson(c[2])},
+          {QStringLiteral("maximum_centi"), HundredthsJson(c[3])}};
 }
 
 QJsonObject BatchJson(const Batch& b, const QUuid& specificationUuid) {
@@ -155,7 +165,9 @@ QJsonObject SpecificationJson(const Specification& spec) {
           {QStringLiteral("angle20"), AngleJson(spec.limits.angle[0])},
           {QStringLiteral("angle60"), AngleJson(spec.limits.angle[1])},
           {QStringLiteral("warning_band_percent"), spec.limits.bandBasisPoints / 100.0},
+          {QStringLiteral("warning_band_basis_points"), spec.limits.bandBasisPoints},
           {QStringLiteral("largest_haze_index"), CentiJson(spec.limits.hazeMax)},
+          {QStringLiteral("largest_haze_index_centi"), HundredthsJson(spec.limits.hazeMax)},
           {QStringLiteral("created"), spec.created.Iso()}};
 }
 
@@ -323,7 +335,7 @@ bool LabStore::CreateSchema() {
       "  withdrawn INTEGER NOT NULL DEFAULT 0);"
       "CREATE INDEX batch_by_start ON batch (started_ms);"
       "CREATE TABLE batch_event ("
-      "  id INTEGER PRIMARY KEY, batch INTEGER NOT NULL REFERENCES batch (id),"
+      "  id INTEGER PRIMARY KEY, uuid TEXT NOT NULL UNIQUE, batch INTEGER NOT NULL REFERENCES batch (id),"
       "  kind TEXT NOT NULL CHECK (kind IN ('started', 'closed', 'reopened')),"
       "  at TEXT NOT NULL, at_ms INTEGER NOT NULL);"
       "CREATE INDEX batch_event_by_batch ON batch_event (batch);"
@@ -336,7 +348,7 @@ bool LabStore::CreateSchema() {
       "  verdict20 TEXT NOT NULL, verdict60 TEXT NOT NULL, verdict_haze TEXT NOT NULL, verdict TEXT NOT NULL);"
       "CREATE INDEX reading_by_batch ON reading (batch);"
       "CREATE TABLE reading_event ("
-      "  id INTEGER PRIMARY KEY, reading INTEGER NOT NULL REFERENCES reading (id),"
+      "  id INTEGER PRIMARY KEY, uuid TEXT NOT NULL UNIQUE, reading INTEGER NOT NULL REFERENCES reading (id),"
       "  kind TEXT NOT NULL CHECK (kind IN ('withdrawn', 'comment')),"
       "  at TEXT NOT NULL, at_ms INTEGER NOT NULL, comment TEXT);"
       "CREATE INDEX reading_event_by_reading ON reading_event (reading);"
@@ -409,7 +421,7 @@ void LabStore::Rollback() {
   limitsBatch_ = 0;
 }
 
-bool LabStore::AddOutbox(const char* kind, const Instant& at, const QJsonObject& payload) {
+bool LabStore::AddOutbox(const char* kind, const Instant& at, const QJsonObject& payload, const QUuid& event) {
   storage::Statement* s = Stmt("INSERT INTO outbox (kind, at, payload) VALUES (?1, ?2, ?3)");
   if (s == nullptr) return SqlFailed("outbox");
   const Use use(s);
@@ -417,6 +429,8 @@ bool LabStore::AddOutbox(const char* kind, const Instant& at, const QJsonObject&
   const QString atText = at.Iso();
   QJsonObject full = payload;
   full.insert(QStringLiteral("record_uuid"), UuidText(recordUuid_));
+  // The change's own identity, so that a server applies a change sent twice once.
+  full.insert(QStringLiteral("event_uuid"), UuidText(event.isNull() ? QUuid::createUuid() : event));
   const QString json = QString::fromUtf8(QJsonDocument(full).toJson(QJsonDocument::Compact));
   BindText(*use, 1, kindText);
   BindText(*use, 2, atText);
@@ -525,7 +539,7 @@ bool LabStore::InsertSpecification(Specification& spec) {
   const char* kind = spec.state == Specification::State::Active    ? "specification_added"
                      : spec.state == Specification::State::Retired ? "specification_retired"
                                                                    : "specification_deleted";
-  return AddOutbox(kind, spec.created, SpecificationJson(spec));
+  return AddOutbox(kind, spec.created, SpecificationJson(spec), spec.uuid);
 }
 
 bool LabStore::AddProduct(Specification& spec) {
@@ -654,12 +668,14 @@ std::vector<Batch> LabStore::Batches() {
   return batches;
 }
 
-bool LabStore::AddBatchEvent(std::int64_t batch, BatchEvent::Kind kind, const Instant& at) {
-  storage::Statement* s = Stmt("INSERT INTO batch_event (batch, kind, at, at_ms) VALUES (?1, ?2, ?3, ?4)");
+bool LabStore::AddBatchEvent(std::int64_t batch, BatchEvent::Kind kind, const Instant& at, const QUuid& event) {
+  storage::Statement* s = Stmt("INSERT INTO batch_event (batch, kind, at, at_ms, uuid) VALUES (?1, ?2, ?3, ?4, ?5)");
   if (s == nullptr) return SqlFailed("batch event");
   const Use use(s);
   const QString kindText = QLatin1String(EventKey(kind));
   const QString atText = at.Iso();
+  const QString uuid = UuidText(event);
+  BindText(*use, 5, uuid);
   sqlite3_bind_int64(*use, 1, batch);
   BindText(*use, 2, kindText);
   BindText(*use, 3, atText);
@@ -720,7 +736,9 @@ bool LabStore::StartBatch(const QString& batchId, std::optional<std::int64_t> sp
   b.id = sqlite3_last_insert_rowid(db_);
   QJsonObject payload = BatchJson(b, spec ? spec->uuid : QUuid());
   payload.insert(QStringLiteral("specification"), spec ? QJsonValue(SpecificationJson(*spec)) : QJsonValue());
-  if (!AddBatchEvent(b.id, BatchEvent::Kind::Started, at) || !AddOutbox("batch_started", at, payload) || !Commit())
+  const QUuid event = QUuid::createUuid();
+  if (!AddBatchEvent(b.id, BatchEvent::Kind::Started, at, event) || !AddOutbox("batch_started", at, payload, event) ||
+      !Commit())
     return false;
   started = b;
   return true;
@@ -755,7 +773,9 @@ bool LabStore::CloseBatch(std::int64_t batch, const Instant& at) {
                             {QStringLiteral("no_value"), b->noValue},
                             {QStringLiteral("withdrawn"), b->withdrawn}};
   limitsBatch_ = 0;
-  return AddBatchEvent(batch, BatchEvent::Kind::Closed, at) && AddOutbox("batch_closed", at, payload) && Commit();
+  const QUuid event = QUuid::createUuid();
+  return AddBatchEvent(batch, BatchEvent::Kind::Closed, at, event) && AddOutbox("batch_closed", at, payload, event) &&
+         Commit();
 }
 
 bool LabStore::ReopenBatch(std::int64_t batch, const Instant& at) {
@@ -779,7 +799,9 @@ bool LabStore::ReopenBatch(std::int64_t batch, const Instant& at) {
   const QJsonObject payload{{QStringLiteral("batch_uuid"), UuidText(b->uuid)},
                             {QStringLiteral("batch_id"), b->batchId},
                             {QStringLiteral("reopened"), at.Iso()}};
-  return AddBatchEvent(batch, BatchEvent::Kind::Reopened, at) && AddOutbox("batch_reopened", at, payload) && Commit();
+  const QUuid event = QUuid::createUuid();
+  return AddBatchEvent(batch, BatchEvent::Kind::Reopened, at, event) &&
+         AddOutbox("batch_reopened", at, payload, event) && Commit();
 }
 
 std::vector<BatchEvent> LabStore::BatchEvents(std::int64_t batch) {
@@ -879,6 +901,7 @@ bool LabStore::RecordReading(std::int64_t batch, const ReadingInput& input, Read
     return QJsonObject{{QStringLiteral("mode"), input.texts[static_cast<std::size_t>(kMode20 + a)]},
                        {QStringLiteral("value_text"), input.texts[static_cast<std::size_t>(kValue20 + a)]},
                        {QStringLiteral("value"), CentiJson(r.values[i])},
+                       {QStringLiteral("value_centi"), HundredthsJson(r.values[i])},
                        {QStringLiteral("verdict"), verdicts[a]}};
   };
   const QJsonObject payload{
@@ -899,7 +922,7 @@ bool LabStore::RecordReading(std::int64_t batch, const ReadingInput& input, Read
       {QStringLiteral("comment"), input.comment},
       {QStringLiteral("serial"), input.serial},
       {QStringLiteral("firmware"), input.firmware}};
-  if (!AddOutbox("reading_recorded", input.taken, payload) || !Commit()) return false;
+  if (!AddOutbox("reading_recorded", input.taken, payload, input.uuid) || !Commit()) return false;
   if (recorded != nullptr) *recorded = std::move(r);
   return true;
 }
@@ -984,11 +1007,14 @@ bool LabStore::WithdrawReading(const QUuid& reading, const Instant& at) {
   }
   const std::optional<Batch> b = BatchById(r->batch);
   const QString atText = at.Iso();
+  const QUuid event = QUuid::createUuid();
+  const QString eventText = UuidText(event);
   {
     storage::Statement* s =
-        Stmt("INSERT INTO reading_event (reading, kind, at, at_ms) VALUES (?1, 'withdrawn', ?2, ?3)");
+        Stmt("INSERT INTO reading_event (reading, kind, at, at_ms, uuid) VALUES (?1, 'withdrawn', ?2, ?3, ?4)");
     if (s == nullptr) return SqlFailed("withdraw");
     const Use use(s);
+    BindText(*use, 4, eventText);
     sqlite3_bind_int64(*use, 1, r->id);
     BindText(*use, 2, atText);
     sqlite3_bind_int64(*use, 3, at.msecs);
@@ -1011,7 +1037,7 @@ bool LabStore::WithdrawReading(const QUuid& reading, const Instant& at) {
   const QJsonObject payload{{QStringLiteral("reading_uuid"), UuidText(reading)},
                             {QStringLiteral("batch_uuid"), b ? UuidText(b->uuid) : QString()},
                             {QStringLiteral("withdrawn"), atText}};
-  return AddOutbox("reading_withdrawn", at, payload) && Commit();
+  return AddOutbox("reading_withdrawn", at, payload, event) && Commit();
 }
 
 bool LabStore::ChangeComment(const QUuid& reading, const QString& comment, const Instant& at) {
@@ -1028,11 +1054,14 @@ bool LabStore::ChangeComment(const QUuid& reading, const QString& comment, const
   }
   const std::optional<Batch> b = BatchById(r->batch);
   const QString atText = at.Iso();
+  const QUuid event = QUuid::createUuid();
+  const QString eventText = UuidText(event);
   {
-    storage::Statement* s =
-        Stmt("INSERT INTO reading_event (reading, kind, at, at_ms, comment) VALUES (?1, 'comment', ?2, ?3, ?4)");
+    storage::Statement* s = Stmt(
+        "INSERT INTO reading_event (reading, kind, at, at_ms, comment, uuid) VALUES (?1, 'comment', ?2, ?3, ?4, ?5)");
     if (s == nullptr) return SqlFailed("comment");
     const Use use(s);
+    BindText(*use, 5, eventText);
     sqlite3_bind_int64(*use, 1, r->id);
     BindText(*use, 2, atText);
     sqlite3_bind_int64(*use, 3, at.msecs);
@@ -1043,7 +1072,7 @@ bool LabStore::ChangeComment(const QUuid& reading, const QString& comment, const
                             {QStringLiteral("batch_uuid"), b ? UuidText(b->uuid) : QString()},
                             {QStringLiteral("comment"), comment},
                             {QStringLiteral("changed"), atText}};
-  return AddOutbox("comment_changed", at, payload) && Commit();
+  return AddOutbox("comment_changed", at, payload, event) && Commit();
 }
 
 // ---- the outbox ----------------------------------------------------------------------------

@@ -19,15 +19,18 @@
 //                 target20, tolerance20, minimum20, maximum20, target60, tolerance60, minimum60,
 //                 maximum60, band_bp (hundredths of a percent), haze_max, created, created_ms)
 //   batch(id, uuid, batch_id UNIQUE, specification -> specification.id or NULL, operator,
-//         started, started_ms, closed, closed_ms (NULL while open), n, passes, warnings, fails,
-//         no_value, withdrawn)
-//   batch_event(id, batch, kind 'started'|'closed'|'reopened', at, at_ms)
+//         started, started_ms, started_offset_s, closed, closed_ms, closed_offset_s (NULL while
+//         open), n, passes, warnings, fails, no_value, withdrawn)
+//   batch_event(id, uuid, batch, kind 'started'|'closed'|'reopened', at, at_ms)
 //   reading(id, uuid UNIQUE, batch, taken, taken_ms, utc_offset_s, date_text, time_text,
 //           mode20_text, mode60_text, value20_text, value60_text, value20, value60, comment,
 //           serial, firmware, dark, verdict20, verdict60, verdict_haze, verdict)
 //           verdicts: 'pass'|'warn'|'no_value'|'fail', '' when not judged
-//   reading_event(id, reading, kind 'withdrawn'|'comment', at, at_ms, comment)
+//   reading_event(id, uuid, reading, kind 'withdrawn'|'comment', at, at_ms, comment)
 //   outbox(seq INTEGER PRIMARY KEY AUTOINCREMENT, kind, at, payload JSON)
+//           every payload: record_uuid (this record), event_uuid (the change: the reading's or the
+//           specification version's own UUID, the event row's UUID for the others); numbers in
+//           GU beside the same as integer hundredths (*_centi)
 //           kinds: batch_started, batch_closed, batch_reopened, reading_recorded,
 //           reading_withdrawn, comment_changed, specification_added, specification_retired,
 //           specification_deleted
@@ -240,9 +243,10 @@ class LabStore {
   bool Begin();
   bool Commit();
   void Rollback();
-  bool AddOutbox(const char* kind, const Instant& at, const QJsonObject& payload);
+  // `event` identifies the change (a new UUID when null).
+  bool AddOutbox(const char* kind, const Instant& at, const QJsonObject& payload, const QUuid& event = QUuid());
   bool InsertSpecification(Specification& spec);
-  bool AddBatchEvent(std::int64_t batch, BatchEvent::Kind kind, const Instant& at);
+  bool AddBatchEvent(std::int64_t batch, BatchEvent::Kind kind, const Instant& at, const QUuid& event);
   std::optional<Batch> ReadBatch(const char* where, std::int64_t number, const QString* text);
   std::optional<Specification> LatestVersion(const QUuid& product);
   bool AddVersionWithState(const QUuid& product, Specification::State state, const char* kind);

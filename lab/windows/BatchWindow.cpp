@@ -301,7 +301,10 @@ void BatchWindow::StartClick() {
   MessageLabel->clear();
   StoreOperator();
   bool ok = true;
-  if (const std::optional<Batch> existing = session_.Store().FindBatch(id)) {
+  if (const std::optional<Batch> existing = session_.Store().FindBatch(id); existing && existing->Open()) {
+    // The open batch scanned again: it goes on as it is.
+    BatchIdEdit->clear();
+  } else if (existing) {
     QMessageBox box(QMessageBox::Question, Text(LabText::BatchTitle, lang), Text(LabText::BatchExists, lang).arg(id),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::Yes);

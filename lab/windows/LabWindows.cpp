@@ -98,6 +98,7 @@ LabWindows::LabWindows(table::MeasurementModel& rows, analysis::ReadingAnalysis&
   if (!problem.isEmpty()) {
     std::fprintf(stderr, "korvanta: lab record %s: %s\n", qPrintable(file), qPrintable(store_->Problem()));
     Tell(problem);
+    untold_.push_back(problem);
   }
   if (store_->Writable()) {
     session_ = std::make_unique<BatchSession>(rows_, *store_, std::move(instrument));
@@ -252,8 +253,10 @@ void LabWindows::ContinueBatch(std::int64_t batch) {
 }
 
 void LabWindows::Tell(const QString& text) {
-  untold_.push_back(text);
-  if (!startupEnded_) return;
+  if (!startupEnded_) {
+    atStartup_.push_back(text);
+    return;
+  }
   QTimer::singleShot(0, this, [this, text] {
     QMessageBox::warning(owner_, Text(LabText::RecordTitle, language_.LanguageIndex), text);
   });
@@ -263,8 +266,7 @@ void LabWindows::StartupSequenceEnded() {
   if (startupEnded_) return;
   startupEnded_ = true;
   // Problems met while opening the record, after the start-up sequence and the journal's question.
-  const std::vector<QString> told = untold_;
-  for (const QString& text : told) {
+  for (const QString& text : atStartup_) {
     QTimer::singleShot(0, this, [this, text] {
       QMessageBox::warning(owner_, Text(LabText::RecordTitle, language_.LanguageIndex), text);
     });

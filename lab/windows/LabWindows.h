@@ -76,7 +76,10 @@ class LabWindows : public QObject {
   QPointer<BatchesWindow> batches_;
   std::unique_ptr<ReadOnlyPair> pair_;
   QShortcut* shortcut_ = nullptr;
+  // Problems of the record, the last shown in the Batch window when it opens; those met while
+  // opening the record wait for the end of the start-up sequence to be told in a box.
   std::vector<QString> untold_;
+  std::vector<QString> atStartup_;
   bool startupEnded_ = false;
 };
 

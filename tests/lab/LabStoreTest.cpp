@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -95,12 +96,20 @@ TEST_F(LabStoreTest, EachChangeWritesExactlyOneOutboxRowOfItsKind) {
     EXPECT_GT(added[0].seq, last);
     last = added[0].seq;
   }
-  // The reading's payload carries what a server needs on its own.
+  // Each change has an identity of its own, so that one sent twice is applied once.
   const std::vector<OutboxEntry> all = store.Outbox();
+  QSet<QString> events;
+  for (const OutboxEntry& e : all) events.insert(e.payload.value(QStringLiteral("event_uuid")).toString());
+  EXPECT_EQ(events.size(), static_cast<qsizetype>(all.size()));
+  EXPECT_FALSE(events.contains(QString()));
+  // The reading's payload carries what a server needs on its own.
   const QJsonObject recorded = all[3].payload;
   EXPECT_EQ(recorded.value(QStringLiteral("reading_uuid")).toString(), reading.uuid.toString(QUuid::WithoutBraces));
   EXPECT_EQ(recorded.value(QStringLiteral("taken")).toString(), QStringLiteral("2025-12-06T06:46:40.000+01:00"));
+  EXPECT_EQ(recorded.value(QStringLiteral("event_uuid")).toString(), reading.uuid.toString(QUuid::WithoutBraces));
   EXPECT_EQ(recorded.value(QStringLiteral("angle60")).toObject().value(QStringLiteral("value")).toDouble(), 79.5);
+  EXPECT_EQ(recorded.value(QStringLiteral("angle60")).toObject().value(QStringLiteral("value_centi")).toInteger(),
+            7950);
   EXPECT_EQ(recorded.value(QStringLiteral("angle60")).toObject().value(QStringLiteral("value_text")).toString(),
             QStringLiteral("79.5"));
   // Judged against version 2 (± 10), the version the batch began with: no warning.
