@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <algorithm>
 
 #include "tests/support/TestEnvironment.h"
 
@@ -60,8 +61,14 @@ TEST(ProgramStart, AnswersTheCommandLineAndEndsWithItsExitCode) {
       {program, {"--version"}, false, {}, 0, "korvanta " KORVANTA_PROJECT_VERSION "\n", {}},
       {program, {"--simulate", "--version"}, false, {}, 0, "korvanta " KORVANTA_PROJECT_VERSION "\n", {}},
       {program, {"--help"}, false, {}, 0, "Usage: ", {}},
-      {program, {"--simulate=missing.ini"}, true, {}, 2, {}, "korvanta: cannot read missing.ini"},
-      {program, {"--no-such-option"}, true, {}, 1, {}, "no-such-option"},
+      // Usage errors are told in one line and end with 2, display or not.
+      {program, {"--simulate=missing.ini"}, false, {}, 2, {}, "korvanta: cannot read missing.ini"},
+      {program, {"--simulate", "missing.ini"}, false, {}, 2, {}, "korvanta: cannot read missing.ini"},
+      {program, {"--no-such-option"}, false, {}, 2, {}, "korvanta: unknown option '--no-such-option'"},
+      {program, {"--no-such-option"}, true, {}, 2, {}, "korvanta: unknown option '--no-such-option'"},
+      {program, {"--simulate", "a.ini", "b.ini"}, false, {}, 2, {}, "korvanta: unexpected argument 'b.ini'"},
+      // A command line that can be followed, without a display: a failure at run time.
+      {program, {"--simulate"}, false, {}, 1, {}, "korvanta: the window system cannot be used"},
       // The error box speaks the stored language, and the process ends with a failure.
       {failing, {"std", "--simulate"}, true, german, 1, "Fehler\nEin unerwarteter Fehler ist aufgetreten: no room", {}},
       {failing, {"other", "--simulate"}, true, french, 1, "Erreur\nUne erreur inattendue", {}},
@@ -74,10 +81,18 @@ TEST(ProgramStart, AnswersTheCommandLineAndEndsWithItsExitCode) {
     EXPECT_EQ(run.exitCode, c.exitCode) << what.toStdString() << '\n' << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith(c.out)) << what.toStdString() << '\n' << run.out.toStdString();
     EXPECT_TRUE(run.err.contains(c.err)) << what.toStdString() << '\n' << run.err.toStdString();
+    // A failure is told in one line of the program's own, beside what the toolkit may say.
+    if (c.exitCode != 0) {
+      const QStringList lines = run.err.split(QLatin1Char('\n'));
+      EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const QString& l) { return l.startsWith("korvanta: "); }),
+                1)
+          << what.toStdString() << '\n'
+          << run.err.toStdString();
+    }
   }
   // The help names every option.
   const Outcome help = RunProcess(program, {"--help"}, false);
-  for (const char* option : {"--simulate <FILE>", "--version", "--help"}) {
+  for (const char* option : {"--simulate [<FILE>]", "--version", "--help", "Exit status:"}) {
     EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
   }
 }
