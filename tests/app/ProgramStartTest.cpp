@@ -2,6 +2,7 @@
 // first, and a start whose windows cannot be built.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -95,6 +96,31 @@ TEST(ProgramStart, AnswersTheCommandLineAndEndsWithItsExitCode) {
   for (const char* option : {"--simulate [<FILE>]", "--version", "--help", "Exit status:"}) {
     EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
   }
+}
+
+TEST(ProgramStart, ASimulatedRunKeepsItsJournalApartFromTheRealInstruments) {
+  ScopedWorkingDir dir;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  environment.insert(QStringLiteral("XDG_STATE_HOME"), dir.Path());
+  QProcess process;
+  process.setProcessEnvironment(environment);
+  process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  process.start(QStringLiteral(KORVANTA_PROGRAM_FILE), {QStringLiteral("--simulate")});
+  const QString folder = dir.File(QStringLiteral("korvanta"));
+  const bool opened = testing_support::WaitUntil(
+      [&] {
+        return QFileInfo::exists(folder + QStringLiteral("/journal-simulated.lock")) ||
+               process.state() == QProcess::NotRunning;
+      },
+      120000);
+  const QStringList files = QDir(folder).entryList(QDir::Files);
+  process.kill();
+  process.waitForFinished();
+  ASSERT_TRUE(opened);
+  EXPECT_TRUE(files.contains(QStringLiteral("journal-simulated.db"))) << files.join(' ').toStdString();
+  EXPECT_FALSE(files.contains(QStringLiteral("journal.db"))) << files.join(' ').toStdString();
+  EXPECT_FALSE(files.contains(QStringLiteral("journal.lock"))) << files.join(' ').toStdString();
 }
 
 }  // namespace
