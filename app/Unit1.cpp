@@ -325,13 +325,15 @@ void TMainForm::langButtonClick() {
   // OK or the close box: the language, changed or not, is stored either way.
   i18n::LanguageState& language = state_.Language;
   QString error;
-  if (!i18n::WriteLanguageSetting(language, error)) {
+  bool oldContentLost = false;
+  if (!i18n::WriteLanguageSetting(language, error, &oldContentLost)) {
     // The choice holds for this run all the same: a window left in the old language while the
     // help and the printout follow the new one would help nobody.
     const int lang = language.LanguageIndex;
+    QString text = i18n::ExtraText(i18n::Extra::SettingsWriteFailed, lang).arg(language.SettingsPath(), error);
+    if (oldContentLost) text += QLatin1Char('\n') + i18n::ExtraText(i18n::Extra::ExportOldContentLost, lang);
     QMessageBox::critical(this, i18n::ExtraText(i18n::Extra::ErrorTitle, lang),
-                          i18n::ExtraText(i18n::Extra::SettingsWriteFailed, lang).arg(language.SettingsPath(), error) +
-                              QLatin1Char('\n') + i18n::ExtraText(i18n::Extra::LanguageNotStored, lang));
+                          text + QLatin1Char('\n') + i18n::ExtraText(i18n::Extra::LanguageNotStored, lang));
   }
   ApplyLanguage();
 }

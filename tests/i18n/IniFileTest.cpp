@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QFile>
+#include <csignal>
 
 #include "i18n/IniFile.h"
 #include "tests/support/TestEnvironment.h"
@@ -173,6 +175,46 @@ TEST(IniFile, WritingCreatesTheFileAndReportsAFailure) {
   error.clear();
   EXPECT_FALSE(i18n::WriteIniValue(dir.Path(), "Config", "Language", "1", error));
   EXPECT_FALSE(error.isEmpty());
+}
+
+// A folder that takes no new file: the settings file is written in place, and a write the file
+// system cuts short (here the file size limit) is reported and the old bytes put back.
+TEST(IniFile, AWriteInPlaceCutShortIsAFailureAndTheOldBytesGoBack) {
+  struct Case {
+    const char* name;
+    rlim_t limit;
+    bool oldContentLost;
+  };
+  const Case cases[] = {
+      {"room for the old bytes", 105, false},
+      {"not even room for them", 20, true},
+  };
+  // 100 bytes, and 12 more with the key.
+  const QByteArray old =
+      "; settings of the gloss meter program, kept by hand in this shared folder\r\n[Config]\r\n"
+      "Printer=lab-2\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedWorkingDir dir;
+    testing_support::LockedFolder locked(dir, old);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = c.limit;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    QString error;
+    bool lost = false;
+    const bool written = i18n::WriteIniValue(locked.File(), "Config", "Language", "1", error, &lost);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(lost, c.oldContentLost);
+    if (!c.oldContentLost) {
+      EXPECT_EQ(ReadFileBytes(locked.File()), old);
+    }
+  }
 }
 
 }  // namespace
