@@ -127,9 +127,11 @@ TEST(TrendLayout, ScaleAndEmptyPlot) {
 }
 
 TEST(TrendLayout, ManyRowsKeepEveryPeakInOneColumnEach) {
-  // 10,000 rows on 347 pixel columns: a single high reading, a stretch of dashes, D letters.
+  // 10,000 rows on 347 pixel columns: a single high reading, a single low one, a stretch of
+  // dashes, D letters.
   std::vector<RowNumbers> rows(10000, Reading(50, 60));
   rows[5000].g20 = 99;
+  rows[3000].g60 = 5;
   for (int i = 7000; i < 7100; ++i) rows[static_cast<std::size_t>(i)].g20 = kNone;
   rows[9000].letters20 = analysis::kLetterD;
   const TrendPicture p = analysis::LayOutTrend(rows, {400, 300}, kWords, kMeasure);
@@ -147,6 +149,11 @@ TEST(TrendLayout, ManyRowsKeepEveryPeakInOneColumnEach) {
   }
   EXPECT_LE(points, 4u * 347u);
   EXPECT_DOUBLE_EQ(top, analysis::TrendY(p, 99)) << "the peak is drawn";
+  double bottom = -1e9;
+  for (const auto& run : p.lines[1]) {
+    for (const QPointF& q : run) bottom = std::max(bottom, q.y());
+  }
+  EXPECT_DOUBLE_EQ(bottom, analysis::TrendY(p, 5)) << "the dip is drawn";
   // One tick in the D lane, in the column of row 9001.
   ASSERT_EQ(p.modes.size(), 1u);
   EXPECT_EQ(p.modes[0].lane, 2);

@@ -147,6 +147,28 @@ TEST(IniFile, FilesWithAByteOrderMarkAreReadAndWrittenInTheirOwnEncoding) {
   EXPECT_EQ(ReadFileBytes(path), Utf16(after, true));
 }
 
+// A mark directly followed by the section, and a UTF-16 character one of whose bytes is a line
+// feed (U+4E0A) in a comment: neither may move where lines begin.
+TEST(IniFile, AMarkRightBeforeTheSectionAndALineFeedByteInsideACharacter) {
+  const QString commented = QStringLiteral("[Config]\r\n; \u4E0ALanguage=2\r\nLanguage=1\r\n");
+  const QString updated = QStringLiteral("[Config]\r\n; \u4E0ALanguage=2\r\nLanguage=3\r\n");
+  const QByteArray bom("\xEF\xBB\xBF");
+  struct Case {
+    const char* name;
+    QByteArray file, updated;
+  };
+  const Case cases[] = {
+      {"UTF-8, the mark right before the section", bom + "[Config]\r\nLanguage=1\r\n",
+       bom + "[Config]\r\nLanguage=3\r\n"},
+      {"UTF-16LE", Utf16(commented, true), Utf16(updated, true)},
+      {"UTF-16BE", Utf16(commented, false), Utf16(updated, false)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(i18n::FindIniFileValue(c.file, "Config", "Language"), QByteArray("1")) << c.name;
+    EXPECT_EQ(i18n::UpdateIniFile(c.file, "Config", "Language", "3"), c.updated) << c.name;
+  }
+}
+
 TEST(IniFile, ReadsFallbackForMissingFileSectionKeyOrNonInteger) {
   ScopedWorkingDir dir;
   const QString path = dir.File(QStringLiteral("a.ini"));
