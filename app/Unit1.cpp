@@ -164,6 +164,8 @@ void TMainForm::BuildControls() {
   ori = new widgets::RadioGroup(QStringLiteral("ori"), QStringLiteral("Displ. orientation"),
                                 {QStringLiteral("normal"), QStringLiteral("180°")}, this);
   ori->setGeometry(429, 335, 89, 57);
+  // They lie beneath the table, out of sight: no Tab stop may land there.
+  for (widgets::RadioGroup* group : {Shot, MeasGeo, ori}) group->SetKeyboardReachable(false);
 
   // Table and bottom row.
   ListView1 = Named(new QTableView(this), "ListView1");
@@ -172,6 +174,8 @@ void TMainForm::BuildControls() {
   ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  // One Tab stop: the arrow keys move inside it, Tab moves on to the buttons beneath.
+  ListView1->setTabKeyNavigation(false);
   ListView1->setShowGrid(false);
   ListView1->setWordWrap(false);
   ListView1->setAlternatingRowColors(false);
