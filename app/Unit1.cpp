@@ -10,6 +10,7 @@
 #include "dialogs/Unit6.h"
 #include "dialogs/Unit7.h"
 #include "i18n/ExtraTexts.h"
+#include "i18n/ToolkitLanguage.h"
 #include "i18n/widgets/Flag.h"
 #include "i18n/widgets/Help.h"
 #include "i18n/widgets/Unit4.h"
@@ -287,6 +288,13 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::ApplyLanguage() {
   i18n::LanguageState& language = state_.Language;
   language.TextTable.LoadTextSet(language.LanguageIndex);
+  // The standard buttons and dialogs follow too; the program's own texts stay as the table has them.
+  if (!i18n::ApplyToolkitLanguage(language.LanguageIndex)) {
+    qWarning(
+        "korvanta: the window toolkit's translations were not found in %s; its buttons and dialogs stay "
+        "in English",
+        qPrintable(i18n::ToolkitTranslationFolders().join(QStringLiteral(", "))));
+  }
 
   Label13->SetCaption(Text(Txt::Data));
   messen->setText(Text(Txt::Measure));
