@@ -245,6 +245,7 @@ void TMainForm::WireHandlers() {
 
   // The table's context menu (right button, menu key) opens the statistics and the trend.
   analysis_ = std::make_unique<analysis::ReadingAnalysis>(rows_, *ListView1, state_.Language, this);
+  analysis_->SetInstrumentSerial([this] { return SerialNr->text(); });
   ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(ListView1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { analysis_->ShowTableMenu(ListView1->viewport()->mapToGlobal(at)); });

@@ -56,18 +56,18 @@ TEST(TrendLayout, FourReadingsWithGapsAndLetters) {
   const TrendPicture p = analysis::LayOutTrend(rows, {400, 300}, kWords, kMeasure);
 
   // Values 10 to 45 on a scale of 0 to 50 in steps of 10; labels up to 14 pixels wide.
-  EXPECT_EQ(p.plot, QRectF(QPointF(30, 24), QPointF(388, 216)));
+  EXPECT_EQ(p.plot, QRectF(QPointF(30, 30), QPointF(388, 216)));
   EXPECT_EQ(p.lanes, QRectF(QPointF(30, 226), QPointF(388, 262)));
   EXPECT_EQ(p.low, 0);
   EXPECT_EQ(p.high, 50);
   EXPECT_FALSE(p.dense);
 
-  // Rows 1 to 4 at x = 36 + 115.33 * (row - 1); a value v at y = 216 - 3.84 * v.
+  // Rows 1 to 4 at x = 36 + 115.33 * (row - 1); a value v at y = 216 - 3.72 * v.
   using Runs = std::vector<std::vector<QPointF>>;
-  EXPECT_EQ(Rounded(p.lines[analysis::kSeries20]), (Runs{{{36, 177.6}}, {{266.67, 100.8}, {382, 62.4}}}));
-  EXPECT_EQ(Rounded(p.lines[analysis::kSeries60]), (Runs{{{36, 139.2}, {151.33, 120}}, {{382, 43.2}}}));
-  EXPECT_EQ(Rounded({p.markers[0]}), (Runs{{{36, 177.6}, {266.67, 100.8}, {382, 62.4}}}));
-  EXPECT_EQ(Rounded({p.markers[1]}), (Runs{{{36, 139.2}, {151.33, 120}, {382, 43.2}}}));
+  EXPECT_EQ(Rounded(p.lines[analysis::kSeries20]), (Runs{{{36, 178.8}}, {{266.67, 104.4}, {382, 67.2}}}));
+  EXPECT_EQ(Rounded(p.lines[analysis::kSeries60]), (Runs{{{36, 141.6}, {151.33, 123}}, {{382, 48.6}}}));
+  EXPECT_EQ(Rounded({p.markers[0]}), (Runs{{{36, 178.8}, {266.67, 104.4}, {382, 67.2}}}));
+  EXPECT_EQ(Rounded({p.markers[1]}), (Runs{{{36, 141.6}, {151.33, 123}, {382, 48.6}}}));
 
   // The letters in their lanes, beneath their rows.
   ASSERT_EQ(p.modes.size(), 3u);
@@ -82,7 +82,7 @@ TEST(TrendLayout, FourReadingsWithGapsAndLetters) {
   }
 
   EXPECT_EQ(Texts(p, TrendText::Anchor::Right),
-            (QStringList{"0@24,216", "10@24,178", "20@24,139", "30@24,101", "40@24,62", "50@24,24", "L@24,232",
+            (QStringList{"0@24,216", "10@24,179", "20@24,142", "30@24,104", "40@24,67", "50@24,30", "L@24,232",
                          "C@24,244", "D@24,256"}));
   EXPECT_EQ(Texts(p, TrendText::Anchor::Centre),
             (QStringList{"1@36,272", "2@151,272", "3@267,272", "4@382,272", "Row@209,286"}));
@@ -123,6 +123,34 @@ TEST(TrendLayout, ScaleAndEmptyPlot) {
     const bool note =
         std::any_of(p.texts.begin(), p.texts.end(), [](const TrendText& t) { return t.text == kWords.empty; });
     EXPECT_EQ(note, c.note) << c.name;
+  }
+}
+
+// Where a text lies, by the measure the layout was given.
+QRectF Box(const TrendText& t) {
+  const double w = kMeasure.width(t.text);
+  const double x = t.anchor == TrendText::Anchor::Left    ? t.at.x()
+                   : t.anchor == TrendText::Anchor::Right ? t.at.x() - w
+                                                          : t.at.x() - w / 2;
+  return {x, t.at.y() - kMeasure.height / 2, w, kMeasure.height};
+}
+
+TEST(TrendLayout, NoTwoTextsOverlap) {
+  const std::vector<std::vector<RowNumbers>> tables = {
+      {Reading(85.3, 90.1), Reading(84.9, 91.5)},
+      {Reading(1000.5, 2), Reading(3, 4)},
+      {},
+  };
+  for (const QSizeF size : {QSizeF(400, 300), QSizeF(360, 220), QSizeF(900, 600)}) {
+    for (const auto& rows : tables) {
+      const TrendPicture p = analysis::LayOutTrend(rows, size, kWords, kMeasure);
+      for (std::size_t i = 0; i < p.texts.size(); ++i) {
+        for (std::size_t j = i + 1; j < p.texts.size(); ++j) {
+          EXPECT_FALSE(Box(p.texts[i]).intersects(Box(p.texts[j])))
+              << p.texts[i].text.toStdString() << " / " << p.texts[j].text.toStdString() << " at " << size.width();
+        }
+      }
+    }
   }
 }
 
