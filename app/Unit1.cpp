@@ -223,6 +223,11 @@ void TMainForm::BuildControls() {
 }
 
 void TMainForm::WireHandlers() {
+  // Rows put at the front (readings brought back after an abnormal end) would push the newest out
+  // of sight: the table's last row stays fully in view, as after a reading.
+  connect(&rows_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int) {
+    if (first == 0) ListView1->scrollToBottom();
+  });
   connect(langButton, &QPushButton::clicked, this, &TMainForm::langButtonClick);
   connect(geometrie, &QPushButton::clicked, this, &TMainForm::geometrieClick);
   connect(Image4, &widgets::ClickLabel::clicked, this, &TMainForm::Image4Click);

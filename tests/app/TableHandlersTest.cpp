@@ -407,6 +407,24 @@ TEST(TableHandlers, PrintingPausesPollingAndStartsItAgainAfterEveryOutcome) {
   EXPECT_TRUE(f.w().Timer1->isActive());
 }
 
+// Readings brought back ahead of this run's: the table's last row is fully in view.
+TEST(TableHandlers, RowsPutAtTheFrontLeaveTheLastRowInView) {
+  Fixture f;
+  f.answers.Expect([](QWidget*) {}, QStringLiteral("the start-up admin dialog, which closes itself"));
+  f.w().show();
+  ASSERT_TRUE(testing_support::WaitUntil(
+      [&] { return !f.program->Form7->isVisible() && !f.program->Form7->Timer3->isActive(); }, 60000));
+  for (const int before : {0, 1, 30}) {
+    f.rows().Clear();
+    for (int i = 0; i < before; ++i) f.Reading(QString::number(i));
+    std::vector<table::MeasurementRow> restored(40, {{"01.01.2024", "08:00:00", "", "", "9", "9", "back"}});
+    f.rows().InsertRowsAtFront(std::move(restored));
+    QCoreApplication::processEvents();
+    const QRect last = f.w().ListView1->visualRect(f.rows().index(f.rows().Count() - 1, 0));
+    EXPECT_TRUE(f.w().ListView1->viewport()->rect().contains(last)) << before << " rows before";
+  }
+}
+
 // ---- the keyboard --------------------------------------------------------------------------
 
 // With rows in the table, Tab still goes round every visible control (the table is one stop, the
