@@ -95,7 +95,9 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
   // Top to bottom: the value axis title and the legend, the plot, the mode lanes, the row numbers,
   // the row axis title.
   const double bandY = kMargin + h / 2;
-  const double top = kMargin + h + kGap;
+  // The top value label is centred on the plot's top edge: half a line more keeps it clear of the
+  // axis title above it.
+  const double top = kMargin + h + kGap + h / 2;
   const double rowTitleY = size.height() - kMargin - h / 2;
   const double rowLabelY = rowTitleY - h - 2;
   const double laneHeight = std::max(h, 10.0);

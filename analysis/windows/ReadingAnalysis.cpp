@@ -51,7 +51,10 @@ void ReadingAnalysis::OpenStatistics() {
 }
 
 void ReadingAnalysis::OpenTrend() {
-  if (!trend_) trend_ = new TrendWindow(series_, language_, owner_);
+  if (!trend_) {
+    trend_ = new TrendWindow(series_, language_, owner_);
+    trend_->InstrumentSerial = [this] { return serial_ ? serial_() : QString(); };
+  }
   Present(trend_);
 }
 
