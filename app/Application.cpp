@@ -146,8 +146,9 @@ int RunProgram(int argc, char** argv, const WindowMaker& makeWindows) {
       std::fputs(qPrintable(HelpText(line.request == CommandLine::Request::HelpAll)), stdout);
       return Status(ExitStatus::Done);
     case CommandLine::Request::Version:
-      std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
-                  qPrintable(QCoreApplication::applicationVersion()));
+      std::printf("%s %s\n%s\n", qPrintable(QCoreApplication::applicationName()),
+                  qPrintable(QCoreApplication::applicationVersion()),
+                  "Free software under the GNU General Public License, version 3 or later.");
       return Status(ExitStatus::Done);
     case CommandLine::Request::Run:
       break;
@@ -157,6 +158,11 @@ int RunProgram(int argc, char** argv, const WindowMaker& makeWindows) {
   if (!ChooseBackend(line, choice, problem)) return Usage(problem);
 
   std::unique_ptr<Application> application = StartToolkit(argc, argv);
+  // From here on every diagnostic goes through the program's categories; --debug keeps a copy.
+  if (const QString logProblem = InstallDiagnostics(line.IsSet(QStringLiteral("debug"))); !logProblem.isEmpty()) {
+    qCWarning(lcApp, "korvanta: the debug log %s cannot be written (%s); its lines go to standard error only",
+              qPrintable(QDir::toNativeSeparators(DebugLogPath())), qPrintable(logProblem));
+  }
 
   // The state outlives the windows, so that the error box of a failed start can still ask it for
   // the operator's language.
@@ -182,6 +188,7 @@ int RunProgram(int argc, char** argv, const WindowMaker& makeWindows) {
     failed(QString());
   }
   Application::SetLanguageSource({});
+  RemoveDiagnostics();
   return Status(status);
 }
 

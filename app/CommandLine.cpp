@@ -1,8 +1,11 @@
 #include "app/CommandLine.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <algorithm>
 #include <array>
+
+#include "app/Diagnostics.h"
 
 namespace app {
 namespace {
@@ -21,6 +24,9 @@ constexpr std::array kOptions = {
     OptionRow{"simulate", OptionValue::Optional, "FILE",
               "Run on the built-in virtual instrument instead of a real one, optionally playing the scenario "
               "file FILE."},
+    OptionRow{"debug", OptionValue::None, nullptr,
+              "Switch on the diagnostic lines of every part of the program (see Diagnostics below) and write "
+              "them to the debug log as well."},
 };
 
 // Options of the program itself that every program has.
@@ -222,6 +228,16 @@ QString HelpText(bool withToolkitOptions) {
   for (const ExitStatusRow& row : kExitStatuses)
     statuses.push_back({QString::number(static_cast<int>(row.status)), QLatin1String(row.meaning)});
   text += QStringLiteral("\nExit status:\n") + table(statuses);
+  text += QStringLiteral(
+              "\nDiagnostics:\n"
+              "  Every part of the program has a logging category (korvanta.usb, korvanta.protocol,\n"
+              "  korvanta.journal, korvanta.app, ...), silent below warnings. To see each exchange with\n"
+              "  the instrument, the polling cycle's phases and reconnects on standard error:\n"
+              "    QT_LOGGING_RULES=\"korvanta.*.debug=true\" %1\n"
+              "  --debug switches the same lines on and also writes them to the debug log,\n"
+              "    %2\n"
+              "  private to the user, at most 10 MB (the oldest half is dropped when it is full).\n")
+              .arg(QCoreApplication::applicationName(), QDir::toNativeSeparators(DebugLogPath()));
   return text;
 }
 

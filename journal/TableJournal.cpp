@@ -4,10 +4,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <cstdio>
 #include <exception>
 
 #include "i18n/ExtraTexts.h"
+#include "journal/Log.h"
 
 namespace journal {
 
@@ -23,30 +23,30 @@ TableJournal::TableJournal(table::MeasurementModel& rows, const i18n::LanguageSt
   const QString file = QDir::toNativeSeparators(store_->DatabasePath());
   switch (store_->State()) {
     case OpenState::InUse:
-      std::fprintf(stderr,
-                   "korvanta: another copy of the program keeps its journal in %s; this copy runs without one, "
-                   "so its readings are not kept if it ends abnormally\n",
-                   qPrintable(QDir::toNativeSeparators(store_->Folder())));
+      qCWarning(lcJournal,
+                "korvanta: another copy of the program keeps its journal in %s; this copy runs without one, "
+                "so its readings are not kept if it ends abnormally",
+                qPrintable(QDir::toNativeSeparators(store_->Folder())));
       return;
     case OpenState::Newer:
-      std::fprintf(stderr,
-                   "korvanta: the journal %s was written by a newer version of the program; this version leaves it "
-                   "as it is and runs without one\n",
-                   qPrintable(file));
+      qCWarning(lcJournal,
+                "korvanta: the journal %s was written by a newer version of the program; this version leaves it "
+                "as it is and runs without one",
+                qPrintable(file));
       Tell(Problem::Newer);
       return;
     case OpenState::Unwritable:
-      std::fprintf(stderr, "korvanta: the journal %s cannot be written: %s; the program goes on without it\n",
-                   qPrintable(file), qPrintable(store_->Problem()));
+      qCWarning(lcJournal, "korvanta: the journal %s cannot be written: %s; the program goes on without it",
+                qPrintable(file), qPrintable(store_->Problem()));
       Tell(Problem::WriteFailed);
       return;
     case OpenState::Open:
       break;
   }
   if (!store_->SetAsidePath().isEmpty()) {
-    std::fprintf(stderr, "korvanta: the journal %s could not be used (%s); it is kept as %s and a new one is started\n",
-                 qPrintable(file), qPrintable(store_->SetAsideReason()),
-                 qPrintable(QDir::toNativeSeparators(store_->SetAsidePath())));
+    qCWarning(lcJournal, "korvanta: the journal %s could not be used (%s); it is kept as %s and a new one is started",
+              qPrintable(file), qPrintable(store_->SetAsideReason()),
+              qPrintable(QDir::toNativeSeparators(store_->SetAsidePath())));
     Tell(Problem::SetAside);
   }
   Follow();
@@ -91,8 +91,8 @@ void TableJournal::StopFollowing() {
 void TableJournal::Failed() {
   if (!following_) return;
   StopFollowing();
-  std::fprintf(stderr, "korvanta: the journal %s cannot be written: %s; the program goes on without it\n",
-               qPrintable(QDir::toNativeSeparators(store_->DatabasePath())), qPrintable(store_->Problem()));
+  qCWarning(lcJournal, "korvanta: the journal %s cannot be written: %s; the program goes on without it",
+            qPrintable(QDir::toNativeSeparators(store_->DatabasePath())), qPrintable(store_->Problem()));
   Tell(Problem::WriteFailed);
 }
 
