@@ -152,7 +152,8 @@ void Builder::Particulars() {
     const std::optional<ReportSpecification>& spec = data_.specification;
     QString product = T(ReportText::ProductNone);
     if (spec) {
-      product = spec->version > 0 ? T(ReportText::ProductVersion).arg(spec->product).arg(spec->version) : spec->product;
+      product = spec->version > 0 ? T(ReportText::ProductVersion).arg(spec->product, QString::number(spec->version))
+                                  : spec->product;
     }
     rows.emplace_back(T(ReportText::Product), product);
     if (spec) {
