@@ -117,6 +117,9 @@ TEST(ReportPdf, ABatchOf250ReadingsReadsBackWithItsFiguresOnEveryPage) {
     EXPECT_EQ(columns.at(columns.size() - 5), "yes") << font.toStdString();
   }
   EXPECT_EQ(RunTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf}).exitCode, 0);
+  // The chart is drawn, not pasted in as a picture: no image in the file, its words are text.
+  EXPECT_EQ(RunTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).out.count(QLatin1Char('\n')), 2);
+  EXPECT_TRUE(PageText(pdf, 1).contains(QLatin1String("Gloss (GU)")));
 
   // Every page: the header with the batch and "Page i of N"; the table's column header from the
   // second page on. Every reading's row with its values, in the report's decimal mark.
