@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include "report/windows/ReadingsReport.h"
@@ -91,6 +93,20 @@ TEST(ReadingsReport, WritesTheTablesRowsAddsPdfKeepsTheFolderAndOffersTheViewer)
   EXPECT_EQ(titles, (QStringList{"Save report PDF document (*.pdf)", "Save report PDF document (*.pdf)",
                                  "Enregistrer le rapport Document PDF (*.pdf)"}));
   EXPECT_TRUE(answers.WaitAllAnswered());
+
+  // A long table shows its progress; Cancel stops the writing, leaves no file and says nothing.
+  for (int i = 0; i < 2000; ++i) rows.AppendRow({{"08.12.2026", "10:00:10", "", "", "80,0", "90.00", ""}});
+  readings.ProgressDelayMs = 0;
+  answer = dir.filePath(QStringLiteral("long.pdf"));
+  answers.Expect([](QWidget* modal) {
+    ASSERT_NE(qobject_cast<QProgressDialog*>(modal), nullptr);
+    modal->findChild<QPushButton*>()->click();
+  });
+  EXPECT_FALSE(readings.WriteReport());
+  EXPECT_TRUE(answers.WaitAllAnswered());
+  EXPECT_FALSE(QFileInfo::exists(answer));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+            (QStringList{QStringLiteral("shift.pdf"), QStringLiteral("shift.txt.pdf")}));
 }
 
 }  // namespace
