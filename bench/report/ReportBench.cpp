@@ -4,6 +4,7 @@
 //   bench_report 1000
 //   bench_report 10000
 //   bench_report 10000 --keep report.pdf     (keeps the file to look at)
+//   bench_report 300 --keep bericht.pdf --language 1   (0 English, 1 German, 2 French)
 #include <sys/resource.h>
 
 #include <QDir>
@@ -73,6 +74,11 @@ int main(int argc, char** argv) {
     keep = args.at(at + 1);
     args.remove(at, 2);
   }
+  int language = 0;
+  if (const qsizetype at = args.indexOf(QStringLiteral("--language")); at >= 0 && at + 1 < args.size()) {
+    language = args.at(at + 1).toInt();
+    args.remove(at, 2);
+  }
   if (args.isEmpty()) args = {QStringLiteral("1000"), QStringLiteral("10000")};
   QTemporaryDir dir;
   std::printf("%10s %8s %10s %10s %12s\n", "readings", "pages", "total_ms", "bytes", "peak_rss_MB");
@@ -80,7 +86,8 @@ int main(int argc, char** argv) {
     const int count = arg.toInt();
     QElapsedTimer timer;
     timer.start();
-    const report::ReportData data = Batch(count);
+    report::ReportData data = Batch(count);
+    data.language = language;
     const QString path = keep.isEmpty() ? dir.filePath(QStringLiteral("report.pdf")) : keep;
     const report::WriteOutcome outcome = report::WritePdfReport(data, path);
     const qint64 ms = timer.elapsed();
