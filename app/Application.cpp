@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "app/Backend.h"
+#include "app/Diagnostics.h"
 #include "app/Program.h"
 #include "i18n/DataFiles.h"
 #include "i18n/ExtraTexts.h"
@@ -43,8 +44,9 @@ void WarnIfManualMissing(const i18n::LanguageState& language) {
   }
   QStringList folders;
   for (const QString& folder : i18n::SearchedFolders(language)) folders.append(QDir::toNativeSeparators(folder));
-  qWarning("%s", qPrintable(i18n::ExtraText(i18n::Extra::HelpMissing, lang)
-                                .arg(i18n::HelpFileName(lang), i18n::HelpManualName(lang), folders.join('\n'))));
+  qCWarning(lcApp, "%s",
+            qPrintable(i18n::ExtraText(i18n::Extra::HelpMissing, lang)
+                           .arg(i18n::HelpFileName(lang), i18n::HelpManualName(lang), folders.join('\n'))));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QShowEvent>
 
 #include "analysis/windows/ReadingAnalysis.h"
+#include "app/Diagnostics.h"
 #include "dialogs/Unit5.h"
 #include "dialogs/Unit6.h"
 #include "dialogs/Unit7.h"
@@ -13,6 +14,7 @@
 #include "i18n/widgets/Flag.h"
 #include "i18n/widgets/Help.h"
 #include "i18n/widgets/Unit4.h"
+#include "protocol/Log.h"
 #include "protocol/Messages.h"
 #include "protocol/OperatorRequests.h"
 #include "report/windows/ReadingsReport.h"
@@ -306,7 +308,7 @@ void TMainForm::ApplyLanguage() {
   const i18n::FlagPicture flag = i18n::LoadFlag(language, langFlag->size());
   langFlag->setPixmap(flag.Picture);
   langFlag->setToolTip(flag.Problem);
-  if (!flag.Problem.isEmpty()) qWarning("%s", qPrintable(flag.Problem));
+  if (!flag.Problem.isEmpty()) qCWarning(lcApp, "%s", qPrintable(flag.Problem));
 
   langButton->setText(Text(Txt::Language));
   for (QLabel* l : {Label25, Label9}) widgets::SetTextColour(l, widgets::ColourFromBgr(widgets::kTitleColour));
@@ -351,6 +353,7 @@ void TMainForm::Image4Click() {
 
 void TMainForm::ConnectionLossStep() {
   if (!link_.NoteFailedExchange()) return;  // the first failure only counts
+  qCDebug(protocol::lcProtocol, "connection lost: a second failed exchange; trying again every 5 s");
   Timer1->stop();
   link_.CloseInstrument();
   SetStatusText(0, Text(Txt::ConnectionLost));
@@ -363,6 +366,7 @@ void TMainForm::ConnectionLossStep() {
 
 void TMainForm::Timer2Timer() {
   if (link_.OpenInstrument()) {
+    qCDebug(protocol::lcProtocol, "reconnected: polling again");
     Timer1->start();
     Timer2->stop();
     link_.ResetFailures();
