@@ -17,7 +17,6 @@
 #include "protocol/Log.h"
 #include "protocol/Messages.h"
 #include "protocol/OperatorRequests.h"
-#include "report/windows/ReadingsReport.h"
 #include "table/TableActions.h"
 #include "widgets/Art.h"
 #include "widgets/Look.h"
@@ -247,10 +246,6 @@ void TMainForm::WireHandlers() {
   connect(ListView1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { analysis_->ShowTableMenu(ListView1->viewport()->mapToGlobal(at)); });
   connect(this, &TMainForm::LanguageApplied, analysis_.get(), &analysis::ReadingAnalysis::ApplyLanguage);
-  // "Report…" in the same menu: a PDF report of the table's rows.
-  readingsReport_ = std::make_unique<report::ReadingsReport>(rows_, state_.Language, this);
-  readingsReport_->CurrentInstrument = [this] { return report::Instrument{SerialNr->text(), Label7->text()}; };
-  analysis_->AddTableMenuItems([this](QMenu& menu) { readingsReport_->AddMenuItem(menu); });
 }
 
 QString TMainForm::StatusText(int field) const { return statusFields_[field]->text(); }

@@ -39,9 +39,6 @@ class TselectLanguage;
 namespace analysis {
 class ReadingAnalysis;
 }
-namespace report {
-class ReadingsReport;
-}
 
 namespace app {
 
@@ -157,8 +154,6 @@ class TMainForm : public QWidget, private protocol::CycleView {
   void ApplyLanguage();
   // The statistics and trend windows that the table's context menu opens.
   analysis::ReadingAnalysis& Analysis() { return *analysis_; }
-  // The table menu's "Report…".
-  report::ReadingsReport& ReadingsReport() { return *readingsReport_; }
   // After each failed exchange: the second failure since the last (re)connection is a loss.
   void ConnectionLossStep();
 
@@ -198,7 +193,6 @@ class TMainForm : public QWidget, private protocol::CycleView {
   bool firstAttemptFailed_ = false;
   bool shown_ = false;
   std::unique_ptr<analysis::ReadingAnalysis> analysis_;
-  std::unique_ptr<report::ReadingsReport> readingsReport_;
 };
 
 }  // namespace app

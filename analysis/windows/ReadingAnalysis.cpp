@@ -36,12 +36,8 @@ QMenu* ReadingAnalysis::MakeTableMenu(QWidget* parent) {
   QAction* trend = menu->addAction(i18n::ExtraText(i18n::Extra::MenuTrend, lang));
   trend->setObjectName(QStringLiteral("TrendAction"));
   connect(trend, &QAction::triggered, this, &ReadingAnalysis::OpenTrend);
-  for (const auto& addItems : menuItems_) addItems(*menu);
+  emit TableMenuBuilt(menu);
   return menu;
-}
-
-void ReadingAnalysis::AddTableMenuItems(std::function<void(QMenu&)> addItems) {
-  menuItems_.push_back(std::move(addItems));
 }
 
 void ReadingAnalysis::ShowTableMenu(const QPoint& globalPos) {

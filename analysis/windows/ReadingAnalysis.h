@@ -7,8 +7,6 @@
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
-#include <functional>
-#include <vector>
 
 #include "analysis/ReadingSeries.h"
 #include "analysis/windows/StatisticsWindow.h"
@@ -27,13 +25,8 @@ class ReadingAnalysis : public QObject {
                   QWidget* owner);
   ~ReadingAnalysis() override;
 
-  // The context menu with "Statistics…" and "Trend…" in the current language, owned by `parent`,
-  // then the items other parts of the program add.
+  // The context menu with "Statistics…" and "Trend…" in the current language, owned by `parent`.
   QMenu* MakeTableMenu(QWidget* parent);
-  // `addItems` puts its own items into every table menu made from now on, after those added
-  // before it. The parts beyond the analysis add theirs this way, so that the analysis knows none
-  // of them.
-  void AddTableMenuItems(std::function<void(QMenu&)> addItems);
   // Pops the menu up at `globalPos`; it goes when closed.
   void ShowTableMenu(const QPoint& globalPos);
 
@@ -47,6 +40,10 @@ class ReadingAnalysis : public QObject {
   StatisticsWindow* Statistics() const { return statistics_; }
   TrendWindow* Trend() const { return trend_; }
 
+ signals:
+  // The table's menu is built: additions put their items after "Statistics…" and "Trend…".
+  void TableMenuBuilt(QMenu* menu);
+
  private:
   ReadingSeries series_;
   QAbstractItemView& table_;
@@ -54,7 +51,6 @@ class ReadingAnalysis : public QObject {
   QWidget* owner_;
   QPointer<StatisticsWindow> statistics_;
   QPointer<TrendWindow> trend_;
-  std::vector<std::function<void(QMenu&)>> menuItems_;
 };
 
 }  // namespace analysis

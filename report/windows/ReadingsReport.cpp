@@ -60,10 +60,14 @@ QString WithPdfSuffix(const QString& path) {
 ReadingsReport::ReadingsReport(const table::MeasurementModel& rows, const i18n::LanguageState& language, QWidget* owner)
     : AskPath(AskReportPathWithDialog), rows_(rows), language_(language), owner_(owner) {}
 
-void ReadingsReport::AddMenuItem(QMenu& menu) {
-  QAction* action = menu.addAction(Text(ReportText::MenuReport, language_.LanguageIndex));
+void ReadingsReport::AddMenuItem(QMenu* menu) {
+  QAction* action = menu->addAction(Text(ReportText::MenuReport, language_.LanguageIndex));
   action->setObjectName(QStringLiteral("ReportAction"));
   connect(action, &QAction::triggered, this, &ReadingsReport::WriteReport);
+}
+
+void ReadingsReport::OfferIn(analysis::ReadingAnalysis& analysis) {
+  connect(&analysis, &analysis::ReadingAnalysis::TableMenuBuilt, this, &ReadingsReport::AddMenuItem);
 }
 
 QString ReadingsReport::SuggestedPath() const {

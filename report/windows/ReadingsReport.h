@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 
+#include "analysis/windows/ReadingAnalysis.h"
 #include "i18n/Language.h"
 #include "report/ReportData.h"
 #include "table/MeasurementModel.h"
@@ -30,7 +31,10 @@ class ReadingsReport : public QObject {
   ReadingsReport(const table::MeasurementModel& rows, const i18n::LanguageState& language, QWidget* owner);
 
   // Adds "Report…" (object name "ReportAction") to `menu`.
-  void AddMenuItem(QMenu& menu);
+  void AddMenuItem(QMenu* menu);
+  // "Report…" in every table menu `analysis` builds from now on, after the items of those that
+  // were offered there before.
+  void OfferIn(analysis::ReadingAnalysis& analysis);
   // Asks for the file, writes the report of the table's rows and offers to open it; true when a
   // file was written.
   bool WriteReport();

@@ -44,6 +44,10 @@ TEST(AnalysisMenu, TheTableMenuOpensBothWindowsWhichFollowTheTableAndTheLanguage
   app::ProcessState state;
   app::Program program(state, bus);
   app::TMainForm& w = *program.MainForm;
+  // As the program's main() offers it.
+  report::ReadingsReport readings(w.Rows(), state.Language, &w);
+  readings.CurrentInstrument = [&w] { return report::Instrument{w.SerialNr->text(), w.Label7->text()}; };
+  readings.OfferIn(w.Analysis());
   ModalAnswerer answers;
 
   QMenu* menu = OpenMenu(w, QContextMenuEvent::Mouse);
@@ -89,7 +93,7 @@ TEST(AnalysisMenu, TheTableMenuOpensBothWindowsWhichFollowTheTableAndTheLanguage
 
   // "Bericht…": a readings report of the table's rows, in German; the window's placeholders for
   // an instrument not connected are not printed as its identity.
-  w.ReadingsReport().AskPath = [&dir](QWidget*, const QString&, const QString&, const QString&) {
+  readings.AskPath = [&dir](QWidget*, const QString&, const QString&, const QString&) {
     return dir.File(QStringLiteral("bericht"));
   };
   QString written;
