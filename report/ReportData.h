@@ -52,6 +52,7 @@ struct ReportSpecification {
   int version = 0;  // 0: not shown
   AngleLimits g20;
   AngleLimits g60;
+  // Of the tolerance, or of a one-sided limit itself.
   double warningBandPercent = 10;
   std::optional<double> largestHaze;
 };
