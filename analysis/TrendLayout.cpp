@@ -84,7 +84,7 @@ double TrendY(const TrendPicture& picture, double value) {
 }
 
 TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const TrendWords& words,
-                         const TextMeasure& measure) {
+                         const TextMeasure& measure, std::span<const double> alsoShow) {
   TrendPicture p;
   const double h = measure.height;
   const int n = static_cast<int>(rows.size());
@@ -116,6 +116,11 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
     }
   }
   const bool anyValue = lo <= hi;
+  for (const double v : alsoShow) {
+    if (!anyValue || !std::isfinite(v)) continue;
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
+  }
   if (!anyValue) {
     lo = 0;
     hi = 100;

@@ -5,6 +5,7 @@
 #include "app/Backend.h"
 #include "app/Program.h"
 #include "journal/TableJournal.h"
+#include "report/windows/ReadingsReport.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(QStringLiteral(KORVANTA_VERSION));
@@ -19,6 +20,13 @@ int main(int argc, char** argv) {
     journal->setParent(window);
     QObject::connect(window, &app::TMainForm::StartupSequenceEnded, journal,
                      &journal::TableJournal::StartupSequenceEnded);
+    // "Report…", the last item of the table's menu: a PDF report of the table's rows.
+    auto* readings = new report::ReadingsReport(window->Rows(), state.Language, window);
+    readings->setParent(window);
+    readings->CurrentInstrument = [window] {
+      return report::Instrument{window->SerialNr->text(), window->Label7->text()};
+    };
+    readings->OfferIn(window->Analysis());
     return program;
   });
 }

@@ -36,6 +36,7 @@ QMenu* ReadingAnalysis::MakeTableMenu(QWidget* parent) {
   QAction* trend = menu->addAction(i18n::ExtraText(i18n::Extra::MenuTrend, lang));
   trend->setObjectName(QStringLiteral("TrendAction"));
   connect(trend, &QAction::triggered, this, &ReadingAnalysis::OpenTrend);
+  emit TableMenuBuilt(menu);
   return menu;
 }
 

@@ -44,6 +44,10 @@ class ReadingAnalysis : public QObject {
   StatisticsWindow* Statistics() const { return statistics_; }
   TrendWindow* Trend() const { return trend_; }
 
+ signals:
+  // The table's menu is built: additions put their items after "Statistics…" and "Trend…".
+  void TableMenuBuilt(QMenu* menu);
+
  private:
   ReadingSeries series_;
   QAbstractItemView& table_;
