@@ -91,8 +91,11 @@ struct TrendPicture {
 double TrendX(const TrendPicture& picture, int row, int rowCount);
 double TrendY(const TrendPicture& picture, double value);
 
-// `spec`, when given, adds its lines (the value range takes them in) and the flagged values.
+// `alsoShow`: values the scale takes in besides the rows' own, so that lines drawn at them stay
+// inside the plot. `spec`, when given, adds its lines (the scale takes them in too) and the values
+// the control-chart rules flag.
 TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const TrendWords& words,
-                         const TextMeasure& measure, const SpecView* spec = nullptr);
+                         const TextMeasure& measure, std::span<const double> alsoShow = {},
+                         const SpecView* spec = nullptr);
 
 }  // namespace analysis

@@ -8,22 +8,26 @@
 #include "lab/Settings.h"
 #include "lab/windows/LabWindows.h"
 #include "protocol/Messages.h"
+#include "report/windows/ReadingsReport.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(QStringLiteral(KORVANTA_VERSION));
-  return app::RunProgram(argc, argv, [](app::ProcessState& state, usb::UsbAccess& access) {
-    auto program = std::make_unique<app::Program>(state, access);
+  return app::RunProgram(argc, argv, [](app::ProcessState& state, app::Backend& backend) {
+    auto program = std::make_unique<app::Program>(state, backend.Access());
     // The table's rows survive an abnormal end; a normal one (the window closed) empties the
-    // journal, which lives as long as the main window.
+    // journal, which lives as long as the main window. The virtual instrument's readings go to a
+    // journal of their own.
     app::TMainForm* window = program->MainForm.get();
-    auto* journal = new journal::TableJournal(window->Rows(), state.Language, window);
+    auto* journal = new journal::TableJournal(window->Rows(), state.Language, window, journal::DefaultFolder(),
+                                              app::RecordName(backend.Records(), journal::kDefaultName));
     journal->setParent(window);
     QObject::connect(window, &app::TMainForm::StartupSequenceEnded, journal,
                      &journal::TableJournal::StartupSequenceEnded);
-    // Batches, specifications and their lasting record; a simulated run keeps its own.
+    // Batches, specifications and their lasting record; a simulated run keeps its own. "Batch…"
+    // follows "Statistics…" and "Trend…" in the table's menu.
     auto* lab =
         new lab::LabWindows(window->Rows(), window->Analysis(), state.Language, window,
-                            lab::RecordPath(app::IsSimulatedRun(QCoreApplication::arguments())),
+                            lab::RecordPath(app::RecordName(backend.Records(), QLatin1String(lab::kRecordBaseName))),
                             lab::DefaultSettingsPath(), [window, &state] {
                               return lab::BatchSession::Instrument{protocol::SerialNumber(state.Cycle.SerialChars),
                                                                    window->Label7->text().trimmed()};
@@ -31,6 +35,13 @@ int main(int argc, char** argv) {
     lab->setParent(window);
     QObject::connect(window, &app::TMainForm::StartupSequenceEnded, lab, &lab::LabWindows::StartupSequenceEnded);
     QObject::connect(window, &app::TMainForm::LanguageApplied, lab, &lab::LabWindows::ApplyLanguage);
+    // "Report…", the last item of the table's menu: a PDF report of the table's rows.
+    auto* readings = new report::ReadingsReport(window->Rows(), state.Language, window);
+    readings->setParent(window);
+    readings->CurrentInstrument = [window] {
+      return report::Instrument{window->SerialNr->text(), window->Label7->text()};
+    };
+    readings->OfferIn(window->Analysis());
     return program;
   });
 }

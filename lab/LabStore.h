@@ -145,9 +145,9 @@ struct OutboxEntry {
 
 // Where the record lives: $XDG_DATA_HOME/korvanta, or ~/.local/share/korvanta.
 QString DefaultFolder();
-inline constexpr const char* kRecordName = "lab.db";
-// A simulated run's record, beside the real one.
-inline constexpr const char* kSimulatedRecordName = "lab-simulated.db";
+// The record's name: its file is <name>.db in that folder, "lab.db" for a real instrument and
+// "lab-simulated.db" beside it for the virtual one (the program's rule for all its records).
+inline constexpr const char* kRecordBaseName = "lab";
 
 class LabStore {
  public:

@@ -59,6 +59,7 @@ void ReadingAnalysis::OpenStatistics() {
 void ReadingAnalysis::OpenTrend() {
   if (!trend_) {
     trend_ = new TrendWindow(Series(), language_, owner_);
+    trend_->InstrumentSerial = [this] { return serial_ ? serial_() : QString(); };
     if (batchSeries_) trend_->SetBatch(batchId_, spec_);
   }
   Present(trend_);

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -31,6 +32,9 @@ class ReadingAnalysis : public QObject {
   QMenu* MakeTableMenu(QWidget* parent);
   // Pops the menu up at `globalPos`; it goes when closed.
   void ShowTableMenu(const QPoint& globalPos);
+
+  // The instrument's serial number as the main window shows it, for the trend's saved pictures.
+  void SetInstrumentSerial(std::function<QString()> serial) { serial_ = std::move(serial); }
 
   void OpenStatistics();
   void OpenTrend();
@@ -62,6 +66,7 @@ class ReadingAnalysis : public QObject {
   QWidget* owner_;
   QPointer<StatisticsWindow> statistics_;
   QPointer<TrendWindow> trend_;
+  std::function<QString()> serial_;
 };
 
 }  // namespace analysis

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/Capability.h"
+#include "analysis/GlossValue.h"
 #include "analysis/ReadingStatistics.h"
 
 namespace analysis {
@@ -19,9 +20,6 @@ inline constexpr char16_t kNoFigure[] = u"—";
 
 // The decimal mark of the operator's language: '.' in English, ',' in German and French.
 QChar DecimalMark(int languageIndex);
-
-// `value` with `decimals` decimals and `mark` as the decimal mark; never "-0.00".
-QString FormatNumber(double value, int decimals, QChar mark);
 
 struct StatisticsCells {
   QString scope;        // "All rows: 14" or "Selected rows: 3"

@@ -9,9 +9,7 @@
 
 namespace lab {
 
-QString RecordPath(bool simulated) {
-  return DefaultFolder() + QLatin1Char('/') + QLatin1String(simulated ? kSimulatedRecordName : kRecordName);
-}
+QString RecordPath(const QString& name) { return DefaultFolder() + QLatin1Char('/') + name + QStringLiteral(".db"); }
 
 // A batch opened from Batches…: its readings as they are now, and the two windows over them.
 struct LabWindows::ReadOnlyPair {

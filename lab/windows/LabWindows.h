@@ -23,8 +23,8 @@
 
 namespace lab {
 
-// The record of a run: lab.db, or lab-simulated.db for a run on the virtual instrument.
-QString RecordPath(bool simulated);
+// The record `name` (see kRecordBaseName) in the record's folder.
+QString RecordPath(const QString& name);
 
 class LabWindows : public QObject {
   Q_OBJECT
