@@ -19,6 +19,8 @@
 #include <memory>
 #include <vector>
 
+#include "storage/Sqlite.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -112,19 +114,12 @@ class JournalStore {
 
   // The syncs away from the caller's thread, for the benchmark: how many ran and how long the
   // last one took; WaitSynced blocks until everything committed so far is on the disk.
-  struct SyncFigures {
-    std::uint64_t syncs = 0;
-    std::chrono::nanoseconds last{0};
-  };
+  using SyncFigures = storage::LogSyncer::Figures;
   SyncFigures Syncs() const;
   bool WaitSynced();
   // For tests: runs in the sync thread before each sync of the log, so that a sync can be held
   // while the caller commits on.
   void SetBeforeSync(std::function<void()> hook);
-
-  class Syncer;
-  class Statement;
-  class FolderLock;
 
  private:
   enum class DbOutcome { Ready, Unusable, Newer, Failed };
@@ -151,20 +146,20 @@ class JournalStore {
   QString setAsidePath_;
   QString setAsideReason_;
 
-  std::unique_ptr<FolderLock> lock_;
+  std::unique_ptr<storage::FolderLock> lock_;
   sqlite3* db_ = nullptr;
-  std::vector<std::unique_ptr<Statement>> statements_;
-  Statement* begin_ = nullptr;
-  Statement* commit_ = nullptr;
-  Statement* rollback_ = nullptr;
-  Statement* insert_ = nullptr;
-  Statement* update_ = nullptr;
-  Statement* positionFromFront_ = nullptr;
-  Statement* positionFromBack_ = nullptr;
-  Statement* removeRun_ = nullptr;
-  Statement* removeFrom_ = nullptr;
-  Statement* removeBelow_ = nullptr;
-  std::unique_ptr<Syncer> syncer_;
+  std::vector<std::unique_ptr<storage::Statement>> statements_;
+  storage::Statement* begin_ = nullptr;
+  storage::Statement* commit_ = nullptr;
+  storage::Statement* rollback_ = nullptr;
+  storage::Statement* insert_ = nullptr;
+  storage::Statement* update_ = nullptr;
+  storage::Statement* positionFromFront_ = nullptr;
+  storage::Statement* positionFromBack_ = nullptr;
+  storage::Statement* removeRun_ = nullptr;
+  storage::Statement* removeFrom_ = nullptr;
+  storage::Statement* removeBelow_ = nullptr;
+  std::unique_ptr<storage::LogSyncer> syncer_;
 
   // Left-over rows have positions below first_; this run's rows have first_ and above.
   int leftOver_ = 0;

@@ -179,11 +179,15 @@ LabStore::LabStore(const QString& path, Durability durability) : path_(QDir::cle
     problem_ = QStringLiteral("the folder %1 cannot be created").arg(QDir::toNativeSeparators(folder));
     return;
   }
-  // The record names operators and products: the owner's only, whoever made the folder.
-  QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  // The record names operators and products: the owner's only, whoever made the folder and
+  // whatever an older copy left.
+  storage::KeepToOwner(folder, 0700);
+  const QString base = QFileInfo(path_).fileName();
+  for (const QString& file : QDir(folder).entryList({base + QLatin1Char('*')}, QDir::Files | QDir::Hidden))
+    storage::KeepToOwner(folder + QLatin1Char('/') + file, 0600);
   lock_ = std::make_unique<storage::FolderLock>();
   QString why;
-  switch (lock_->Take(path_ + QStringLiteral(".lock"), why, 0600)) {
+  switch (lock_->Take(path_ + QStringLiteral(".lock"), why)) {
     case storage::FolderLock::Result::Held:
       break;
     case storage::FolderLock::Result::InUse:

@@ -6,6 +6,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
@@ -78,6 +79,18 @@ Statement::~Statement() { sqlite3_finalize(stmt_); }
 Use::~Use() {
   sqlite3_reset(stmt_);
   sqlite3_clear_bindings(stmt_);
+}
+
+void KeepToOwner(const QString& path, int mode) {
+#ifdef Q_OS_UNIX
+  const QByteArray name = QFile::encodeName(path);
+  struct stat info {};
+  if (::lstat(name.constData(), &info) != 0 || S_ISLNK(info.st_mode)) return;
+  if (static_cast<int>(info.st_mode & 07777) != mode) ::chmod(name.constData(), static_cast<mode_t>(mode));
+#else
+  Q_UNUSED(path);
+  Q_UNUSED(mode);
+#endif
 }
 
 // ---- the folder lock -----------------------------------------------------------------------
@@ -184,6 +197,11 @@ LogSyncer::Figures LogSyncer::SyncFigures() {
   return figures_;
 }
 
+void LogSyncer::SetBeforeSync(std::function<void()> hook) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  beforeSync_ = std::move(hook);
+}
+
 bool LogSyncer::WaitSynced() {
   std::unique_lock<std::mutex> lock(mutex_);
   const std::uint64_t target = requested_;
@@ -220,10 +238,13 @@ void LogSyncer::Run() {
   for (;;) {
     wake_.wait(lock, [this] { return requested_ != done_ || stop_; });
     if (requested_ == done_) break;  // stopping with nothing left to sync
+    // Commits that arrive while this sync runs are not in it: they wait for the next one.
     const std::uint64_t target = requested_;
     const bool checkpoint = checkpointDue_ || stop_;
     checkpointDue_ = false;
+    const std::function<void()> beforeSync = beforeSync_;
     lock.unlock();
+    if (beforeSync) beforeSync();
     const auto start = std::chrono::steady_clock::now();
     QString error = checkpoint ? Checkpoint() : QString();
     if (error.isEmpty()) error = SyncLog();

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -84,6 +85,10 @@ class Use {
   sqlite3_stmt* stmt_;
 };
 
+// Gives `path` (a file or folder, never a symbolic link) the rights `mode` (0600, 0700) when it
+// has others: a store's files are the user's alone, whatever the umask or an older version left.
+void KeepToOwner(const QString& path, int mode);
+
 // Keeps a second copy of the program away from a store's folder while held.
 class FolderLock {
  public:
@@ -93,7 +98,7 @@ class FolderLock {
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
   // Takes the lock on the file `path` (created with `mode` when missing); `problem` says why not.
-  Result Take(const QString& path, QString& problem, int mode = 0644);
+  Result Take(const QString& path, QString& problem, int mode = 0600);
 
  private:
 #ifdef Q_OS_UNIX
@@ -126,6 +131,9 @@ class LogSyncer {
   Figures SyncFigures();
   // Blocks until everything committed before the call is on the disk.
   bool WaitSynced();
+  // For tests: runs in the sync thread before each sync of the log, so that a sync can be held
+  // while the caller commits on.
+  void SetBeforeSync(std::function<void()> hook);
 
  private:
   LogSyncer(sqlite3* db, int log);
@@ -142,6 +150,7 @@ class LogSyncer {
   std::uint64_t done_ = 0;
   bool checkpointDue_ = false;
   bool stop_ = false;
+  std::function<void()> beforeSync_;
   QString error_;
   Figures figures_;
   std::thread thread_;  // last, so that it starts with everything above in place
