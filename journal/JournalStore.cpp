@@ -152,10 +152,27 @@ JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
                       "CREATE TABLE reading ("
                       "  position INTEGER PRIMARY KEY,"
                       "  date TEXT NOT NULL, time TEXT NOT NULL, mode20 TEXT NOT NULL, mode60 TEXT NOT NULL,"
-                      "  value20 TEXT NOT NULL, value60 TEXT NOT NULL, comment TEXT NOT NULL);"
-                      "PRAGMA user_version = 1;",
+                      "  value20 TEXT NOT NULL, value60 TEXT NOT NULL, comment TEXT NOT NULL,"
+                      "  uuid TEXT NOT NULL DEFAULT '', taken_ms INTEGER NOT NULL DEFAULT 0,"
+                      "  utc_offset_s INTEGER NOT NULL DEFAULT 0);"
+                      "PRAGMA user_version = 2;",
                       nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return failed(rc);
+  } else if (version.toInt() == 1) {
+    // The first version's rows had no identity: they come back as rows without one (no batch has
+    // them), and the journal goes on in this version.
+    rc = sqlite3_exec(db_,
+                      "BEGIN IMMEDIATE;"
+                      "ALTER TABLE reading ADD COLUMN uuid TEXT NOT NULL DEFAULT '';"
+                      "ALTER TABLE reading ADD COLUMN taken_ms INTEGER NOT NULL DEFAULT 0;"
+                      "ALTER TABLE reading ADD COLUMN utc_offset_s INTEGER NOT NULL DEFAULT 0;"
+                      "PRAGMA user_version = 2;"
+                      "COMMIT;",
+                      nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      return failed(rc);
+    }
   } else if (version.toInt() != kSchemaVersion) {
     reason = QStringLiteral("it is not a journal of this program");
     CloseDatabase();
@@ -194,11 +211,11 @@ JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
       {&commit_, "COMMIT"},
       {&rollback_, "ROLLBACK"},
       {&insert_,
-       "INSERT INTO reading (position, date, time, mode20, mode60, value20, value60, comment)"
-       " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"},
+       "INSERT INTO reading (position, date, time, mode20, mode60, value20, value60, comment, uuid, taken_ms,"
+       " utc_offset_s) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"},
       {&update_,
        "UPDATE reading SET date = ?2, time = ?3, mode20 = ?4, mode60 = ?5, value20 = ?6, value60 = ?7,"
-       " comment = ?8 WHERE position = ?1"},
+       " comment = ?8, uuid = ?9, taken_ms = ?10, utc_offset_s = ?11 WHERE position = ?1"},
       {&positionFromFront_, "SELECT position FROM reading WHERE position >= ?1 ORDER BY position LIMIT 1 OFFSET ?2"},
       {&positionFromBack_,
        "SELECT position FROM reading WHERE position >= ?1 ORDER BY position DESC LIMIT 1 OFFSET ?2"},
@@ -320,10 +337,24 @@ bool JournalStore::LocatePosition(int index, std::int64_t& position) {
   return SqlFailed("locate");
 }
 
-bool JournalStore::InsertRow(std::int64_t position, const RowTexts& texts) {
+namespace {
+
+// The texts and the identity of a row, as ?2 to ?11 of the insert and the update.
+void BindRow(sqlite3_stmt* stmt, const RowRef& row, QString& uuid) {
+  for (int i = 0; i < kTextsPerRow; ++i) BindText(stmt, i + 2, row.texts[static_cast<std::size_t>(i)]);
+  uuid = row.identity.uuid.isNull() ? QString() : row.identity.uuid.toString(QUuid::WithoutBraces);
+  BindText(stmt, 9, uuid);
+  sqlite3_bind_int64(stmt, 10, row.identity.takenMsecs);
+  sqlite3_bind_int(stmt, 11, row.identity.utcOffsetSeconds);
+}
+
+}  // namespace
+
+bool JournalStore::InsertRow(std::int64_t position, const RowRef& row) {
   const Use use(insert_->get());
   sqlite3_bind_int64(*use, 1, position);
-  for (int i = 0; i < kTextsPerRow; ++i) BindText(*use, i + 2, texts[static_cast<std::size_t>(i)]);
+  QString uuid;
+  BindRow(*use, row, uuid);
   return sqlite3_step(*use) == SQLITE_DONE || SqlFailed("insert");
 }
 
@@ -383,8 +414,8 @@ bool JournalStore::Update(int first, int count, const RowAt& rowAt) {
     if (!LocatePosition(i, position)) return false;
     const Use use(update_->get());
     sqlite3_bind_int64(*use, 1, position);
-    const RowTexts& texts = rowAt(i);
-    for (int t = 0; t < kTextsPerRow; ++t) BindText(*use, t + 2, texts[static_cast<std::size_t>(t)]);
+    QString uuid;
+    BindRow(*use, rowAt(i), uuid);
     if (sqlite3_step(*use) != SQLITE_DONE) return SqlFailed("update");
   }
   return Commit();
@@ -398,20 +429,23 @@ bool JournalStore::Replace(int count, const RowAt& rowAt) {
   return true;
 }
 
-bool JournalStore::ReadLeftOver(std::vector<RowTexts>& rows) {
+bool JournalStore::ReadLeftOver(std::vector<LeftOverRow>& rows) {
   rows.clear();
   if (!Usable()) return false;
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_,
-                              "SELECT date, time, mode20, mode60, value20, value60, comment FROM reading"
-                              " WHERE position < ?1 ORDER BY position",
+                              "SELECT date, time, mode20, mode60, value20, value60, comment, uuid, taken_ms,"
+                              " utc_offset_s FROM reading WHERE position < ?1 ORDER BY position",
                               -1, &stmt, nullptr);
   if (rc != SQLITE_OK) return SqlFailed("read");
   sqlite3_bind_int64(stmt, 1, first_);
   rows.reserve(static_cast<std::size_t>(leftOver_));
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    RowTexts& texts = rows.emplace_back();
-    for (int i = 0; i < kTextsPerRow; ++i) texts[static_cast<std::size_t>(i)] = ColumnText(stmt, i);
+    LeftOverRow& row = rows.emplace_back();
+    for (int i = 0; i < kTextsPerRow; ++i) row.texts[static_cast<std::size_t>(i)] = ColumnText(stmt, i);
+    row.identity.uuid = QUuid::fromString(ColumnText(stmt, 7));
+    row.identity.takenMsecs = sqlite3_column_int64(stmt, 8);
+    row.identity.utcOffsetSeconds = sqlite3_column_int(stmt, 9);
   }
   sqlite3_finalize(stmt);
   if (rc != SQLITE_DONE) {

@@ -1,17 +1,20 @@
 // The journal of the measurement table: the table's rows kept in an SQLite database beside the
 // program's other state, changed in one transaction per change of the table, so that the rows of a
 // session that ended abnormally (a crash, a kill, a power cut) can be brought back at the next
-// start. It knows rows only as seven texts and as their index in the table; the table itself stays
-// the one place that holds them.
+// start. It knows rows only as seven texts, their identity and their index in the table; the table
+// itself stays the one place that holds them.
 //
-// The database (user_version 1): one table `reading` with one row per table row, `position`
-// (ascending in table order, with gaps) and the seven texts exactly as the table holds them, in
-// UTF-16 so that any text comes back unchanged. A normal end of the program empties it; whatever
+// The database (user_version 2): one table `reading` with one row per table row, `position`
+// (ascending in table order, with gaps), the seven texts exactly as the table holds them, in
+// UTF-16 so that any text comes back unchanged, and the reading's identity (`uuid`, '' for none;
+// `taken_ms`, `utc_offset_s`). Version 1 had no identity columns: such a journal gets them, empty,
+// when it is opened. A normal end of the program empties it; whatever
 // it holds at the next start are the rows of a session that did not end normally ("left over").
 // Rows this run journals always get positions above the left-over ones.
 #pragma once
 
 #include <QString>
+#include <QUuid>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -29,8 +32,27 @@ namespace journal {
 inline constexpr int kTextsPerRow = 7;
 // A row as the table holds it: date, time, mode letters 20° and 60°, values 20° and 60°, comment.
 using RowTexts = std::array<QString, kTextsPerRow>;
+// The identity of a reading, given when the polling cycle took it: its UUID (null for the test
+// button's rows), the instant and its UTC offset. A row brought back keeps it, so that the lab
+// record knows the reading again and never records it twice.
+struct RowIdentity {
+  QUuid uuid;
+  std::int64_t takenMsecs = 0;
+  std::int32_t utcOffsetSeconds = 0;
+};
 // Row `index` of the table as it stands when the call is made.
-using RowAt = std::function<const RowTexts&(int index)>;
+struct RowRef {
+  // A row of texts alone has no identity.
+  RowRef(const RowTexts& rowTexts, RowIdentity rowIdentity = {})  // NOLINT(google-explicit-constructor)
+      : texts(rowTexts), identity(rowIdentity) {}
+  const RowTexts& texts;
+  RowIdentity identity;
+};
+using RowAt = std::function<RowRef(int index)>;
+struct LeftOverRow {
+  RowTexts texts;
+  RowIdentity identity;
+};
 
 // Where the journal lives: $XDG_STATE_HOME/korvanta, or ~/.local/state/korvanta when that is not
 // set to an absolute path.
@@ -58,7 +80,8 @@ enum class Durability {
 
 class JournalStore {
  public:
-  static constexpr int kSchemaVersion = 1;
+  // 2: each row's identity beside its texts; a journal of version 1 is read and taken on.
+  static constexpr int kSchemaVersion = 2;
 
   // Opens the journal `name` in `folder` (created when missing) and holds it against other copies
   // of the program until destroyed. A database that cannot be used is renamed aside and replaced by
@@ -85,7 +108,7 @@ class JournalStore {
 
   // Rows left over from a session that did not end normally, in their order.
   int LeftOverCount() const { return leftOver_; }
-  bool ReadLeftOver(std::vector<RowTexts>& rows);
+  bool ReadLeftOver(std::vector<LeftOverRow>& rows);
   // The operator's answer to the restore question. It holds whatever state the journal is in, so
   // that rows once taken back or refused are never offered again:
   // The left-over rows now stand at the front of the table, ahead of this run's rows. Writes
@@ -134,7 +157,7 @@ class JournalStore {
   bool Commit();
   void Rollback();
   bool LocatePosition(int index, std::int64_t& position);
-  bool InsertRow(std::int64_t position, const RowTexts& texts);
+  bool InsertRow(std::int64_t position, const RowRef& row);
   bool WriteAll(int count, const RowAt& rowAt);
 
   QString folder_;
