@@ -103,7 +103,8 @@ TEST(BatchProgram, ABatchEndToEndOnTheVirtualInstrument) {
   auto program = std::make_unique<app::Program>(state, bus);
   app::TMainForm& w = *program->MainForm;
   auto lab = std::make_unique<lab::LabWindows>(
-      w.Rows(), w.Analysis(), state.Language, &w, lab::RecordPath(QStringLiteral("lab-simulated")), lab::DefaultSettingsPath(), [&w, &state] {
+      w.Rows(), w.Analysis(), state.Language, &w, lab::RecordPath(QStringLiteral("lab-simulated")),
+      lab::DefaultSettingsPath(), [&w, &state] {
         return lab::BatchSession::Instrument{protocol::SerialNumber(state.Cycle.SerialChars),
                                              w.Label7->text().trimmed()};
       });
