@@ -1,6 +1,6 @@
 #include "lab/BatchSession.h"
 
-#include <cstdio>
+#include "lab/Log.h"
 
 namespace lab {
 
@@ -205,8 +205,8 @@ bool BatchSession::Close() {
 void BatchSession::Failed() {
   if (told_ || store_.Writable()) return;
   told_ = true;
-  std::fprintf(stderr, "korvanta: the lab record %s cannot be written: %s\n", qPrintable(store_.Path()),
-               qPrintable(store_.Problem()));
+  qCWarning(lcLab, "korvanta: the lab record %s cannot be written: %s", qPrintable(store_.Path()),
+            qPrintable(store_.Problem()));
   emit RecordFailed(store_.Problem());
 }
 

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QTimer>
-#include <cstdio>
 
 #include "lab/LabTexts.h"
+#include "lab/Log.h"
 
 namespace lab {
 
@@ -94,7 +94,7 @@ LabWindows::LabWindows(table::MeasurementModel& rows, analysis::ReadingAnalysis&
       break;
   }
   if (!problem.isEmpty()) {
-    std::fprintf(stderr, "korvanta: lab record %s: %s\n", qPrintable(file), qPrintable(store_->Problem()));
+    qCWarning(lcLab, "korvanta: the lab record %s: %s", qPrintable(file), qPrintable(store_->Problem()));
     Tell(problem);
     untold_.push_back(problem);
   }
