@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "lab/LabStore.h"
+#include "lab/OutboxReader.h"
 
 namespace lab {
 namespace {
@@ -114,6 +115,36 @@ TEST_F(LabStoreTest, EachChangeWritesExactlyOneOutboxRowOfItsKind) {
             QStringLiteral("79.5"));
   // Judged against version 2 (± 10), the version the batch began with: no warning.
   EXPECT_EQ(recorded.value(QStringLiteral("verdict")).toString(), QStringLiteral("pass"));
+}
+
+TEST_F(LabStoreTest, TheSendersOwnConnectionReadsAndEmptiesTheOutboxWhileTheProgramWrites) {
+  LabStore store(path_);
+  Specification spec = Gloss80();
+  ASSERT_TRUE(store.AddProduct(spec));
+  Batch batch;
+  ASSERT_TRUE(store.StartBatch(QStringLiteral("B"), spec.id, QString(), Instant::Now(), batch));
+  OutboxReader sender(path_);
+  ASSERT_TRUE(sender.Open()) << qPrintable(sender.Problem());
+  EXPECT_EQ(sender.RecordUuid(), store.RecordUuid());
+  std::vector<OutboxEntry> rows;
+  ASSERT_TRUE(sender.Peek(10, rows));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1].kind, QStringLiteral("batch_started"));
+  // Acknowledged while the program records on: only what was acknowledged leaves.
+  ASSERT_TRUE(store.RecordReading(batch.id, Taken(QStringLiteral("80.0"))));
+  ASSERT_TRUE(sender.Acknowledge(rows[1].seq));
+  ASSERT_TRUE(store.RecordReading(batch.id, Taken(QStringLiteral("81.0"))));
+  EXPECT_EQ(sender.Waiting(), 2);
+  ASSERT_TRUE(sender.Peek(10, rows));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].kind, QStringLiteral("reading_recorded"));
+  EXPECT_TRUE(store.Writable());
+  // Sequence numbers go on rising after the outbox was emptied.
+  ASSERT_TRUE(sender.Acknowledge(rows[1].seq));
+  ASSERT_TRUE(store.CloseBatch(batch.id, Instant::Now()));
+  ASSERT_TRUE(sender.Peek(10, rows));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_GT(rows[0].seq, 4);
 }
 
 TEST_F(LabStoreTest, AChangeThatFailsLeavesNeitherItNorItsOutboxRow) {
