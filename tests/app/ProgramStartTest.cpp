@@ -113,7 +113,9 @@ TEST(ProgramStart, ASimulatedRunKeepsItsJournalApartFromTheRealInstruments) {
   const QString folder = dir.File(QStringLiteral("korvanta"));
   const bool opened = testing_support::WaitUntil(
       [&] {
-        return QFileInfo::exists(folder + QStringLiteral("/journal-simulated.lock")) ||
+        // The lock is taken before the database is made: wait for both.
+        return (QFileInfo::exists(folder + QStringLiteral("/journal-simulated.lock")) &&
+                QFileInfo::exists(folder + QStringLiteral("/journal-simulated.db"))) ||
                process.state() == QProcess::NotRunning;
       },
       120000);
