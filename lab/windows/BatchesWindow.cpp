@@ -57,6 +57,19 @@ void BatchListModel::Apply() {
   }
 }
 
+void BatchListModel::Update(const Batch& batch) {
+  for (std::size_t i = 0; i < batches_.size(); ++i) {
+    if (batches_[i].id != batch.id) continue;
+    batches_[i] = batch;
+    for (std::size_t r = 0; r < shown_.size(); ++r) {
+      if (shown_[r] == static_cast<int>(i)) {
+        emit dataChanged(index(static_cast<int>(r), 0), index(static_cast<int>(r), columnCount() - 1));
+      }
+    }
+    return;
+  }
+}
+
 const Batch* BatchListModel::At(int row) const {
   if (row < 0 || row >= Shown()) return nullptr;
   return &batches_[static_cast<std::size_t>(shown_[static_cast<std::size_t>(row)])];

@@ -28,6 +28,8 @@ class BatchListModel : public QAbstractTableModel {
   // that started on a day from `from` to `to` (an invalid date: no bound).
   void SetFilter(const QString& text, const QDate& from, const QDate& to);
   const Batch* At(int row) const;
+  // The batch as the record holds it now, in its row (the open batch's counts as readings arrive).
+  void Update(const Batch& batch);
   int Shown() const { return static_cast<int>(shown_.size()); }
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -54,6 +56,8 @@ class BatchesWindow : public QWidget {
   void ApplyLanguage();
   // The list as the record holds it now.
   void Reload();
+  // One batch's row as the record holds it now.
+  void UpdateBatch(const Batch& batch) { model_.Update(batch); }
   // The chosen batch; null without one.
   const Batch* Chosen() const;
   void Choose(int row);

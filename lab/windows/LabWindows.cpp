@@ -186,6 +186,13 @@ void LabWindows::OpenBatches() {
     connect(batches_, &BatchesWindow::ContinueRequested, this, &LabWindows::ContinueBatch);
     if (session_) {
       connect(session_.get(), &BatchSession::BatchChanged, batches_, &BatchesWindow::Reload);
+      // The open batch's counts as its readings arrive: its one row, never the whole list.
+      const auto update = [this] {
+        if (!batches_) return;
+        if (const std::optional<lab::Batch> open = session_->Current()) batches_->UpdateBatch(*open);
+      };
+      connect(session_.get(), &BatchSession::ReadingRecorded, batches_, update);
+      connect(session_.get(), &BatchSession::ReadingsChanged, batches_, update);
     }
   } else {
     batches_->Reload();

@@ -227,6 +227,8 @@ TEST(BatchProgram, ABatchEndToEndOnTheVirtualInstrument) {
   batches->ContinueButton->click();
   ASSERT_TRUE(lab->Session()->Current().has_value());
   measure();  // 41 / 75.2 again: a warning
+  // The list shows the open batch's counts as they grow.
+  EXPECT_EQ(batches->Model().data(batches->Model().index(0, 5), Qt::DisplayRole).toInt(), 4);
   EXPECT_EQ(Accessible(batch, QStringLiteral("Verdict 60°")), QStringLiteral("WARN ⚠ ▼ −4.8 GU   60°"));
   EXPECT_EQ(Accessible(batch, QStringLiteral("Warnings")), QStringLiteral("2"));
   batch->CloseButton->click();
