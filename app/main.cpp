@@ -4,9 +4,11 @@
 #include "app/Application.h"
 #include "app/Program.h"
 #include "journal/TableJournal.h"
+#include "labsync/InitCommand.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(QStringLiteral(KORVANTA_VERSION));
+  if (const std::optional<int> status = labsync::RunInitLabDatabase(argc, argv)) return *status;
   return app::RunProgram(argc, argv, [](app::ProcessState& state, usb::UsbAccess& access) {
     auto program = std::make_unique<app::Program>(state, access);
     // The table's rows survive an abnormal end; a normal one (the window closed) empties the
