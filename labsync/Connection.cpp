@@ -10,6 +10,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "labsync/ConnInfo.h"
 
@@ -21,6 +25,80 @@ namespace {
 void IgnoreNotice(void*, const PGresult*) {}
 
 bool IsSqlStateChar(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); }
+
+// libpq looks host names up with the system's resolver, inside PQconnectStartParams and again
+// inside PQconnectPoll for each further host, and that cannot be interrupted: with the name
+// servers unreachable it takes as long as the resolver's time-outs. So the whole connect runs on a
+// short-lived thread of its own, and the caller waits for it with its stop signal. A caller that
+// stops abandons the job; the job then ends the connection itself once it is back, and keeps
+// nothing of the caller's.
+struct ConnectJob {
+  ConnectJob() : doneFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), abandonFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (doneFd < 0 || abandonFd < 0) std::abort();  // only without descriptors left
+  }
+  ~ConnectJob() {
+    if (conn != nullptr) PQfinish(conn);
+    ::close(doneFd);
+    ::close(abandonFd);
+  }
+  ConnectJob(const ConnectJob&) = delete;
+  ConnectJob& operator=(const ConnectJob&) = delete;
+
+  void Abandon() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    abandoned = true;
+    Signal(abandonFd);
+  }
+  static void Signal(int fd) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(fd, &one, sizeof one);
+  }
+
+  const int doneFd;
+  const int abandonFd;
+  std::mutex mutex;
+  PGconn* conn = nullptr;  // handed over when done, unless abandoned
+  bool timedOut = false;
+  bool abandoned = false;
+};
+
+// How long the caller waits beyond its deadline for a job that is inside a name lookup.
+constexpr std::chrono::milliseconds kJobGrace{1000};
+
+void RunConnect(const std::shared_ptr<ConnectJob>& job, const QByteArray& conninfo, Deadline deadline) {
+  // The string is expanded in the place of dbname; the keywords after it override what it says:
+  // texts travel as UTF-8 whatever the station's locale. The application name is only a default.
+  const char* keywords[] = {"dbname", "client_encoding", "fallback_application_name", nullptr};
+  const char* values[] = {conninfo.constData(), "UTF8", "korvanta", nullptr};
+  PGconn* conn = PQconnectStartParams(keywords, values, 1);
+  bool timedOut = false;
+  if (conn != nullptr) {
+    PQsetNoticeReceiver(conn, IgnoreNotice, nullptr);
+    PQsetErrorVerbosity(conn, PQERRORS_SQLSTATE);
+    PostgresPollingStatusType polling = PQstatus(conn) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
+    while (polling != PGRES_POLLING_OK && polling != PGRES_POLLING_FAILED) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) {
+        timedOut = true;
+        break;
+      }
+      pollfd fds[2] = {{PQsocket(conn), static_cast<short>(polling == PGRES_POLLING_WRITING ? POLLOUT : POLLIN), 0},
+                       {job->abandonFd, POLLIN, 0}};
+      const int n = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 1000)));
+      if (n > 0 && fds[1].revents != 0) break;
+      if (n == 0 || (n < 0 && errno == EINTR)) continue;
+      polling = PQconnectPoll(conn);
+    }
+  }
+  const std::lock_guard<std::mutex> lock(job->mutex);
+  if (job->abandoned) {
+    if (conn != nullptr) PQfinish(conn);
+    return;
+  }
+  job->conn = conn;
+  job->timedOut = timedOut;
+  ConnectJob::Signal(job->doneFd);
+}
 
 }  // namespace
 
@@ -141,29 +219,31 @@ Outcome Connection::Open(const QByteArray& conninfo, Deadline deadline, std::chr
   if (const Outcome checked = CheckConnInfo(conninfo); !checked.Ok()) return checked;
   if (stop_ != nullptr && stop_->Raised()) return Outcome::Fail(Failure::Stopped);
 
-  // The string is expanded in the place of dbname; the keywords after it override what it says:
-  // texts travel as UTF-8 whatever the station's locale. The application name is only a default.
-  const char* keywords[] = {"dbname", "client_encoding", "fallback_application_name", nullptr};
-  const char* values[] = {conninfo.constData(), "UTF8", "korvanta", nullptr};
-  conn_ = PQconnectStartParams(keywords, values, 1);
-  if (conn_ == nullptr) return Outcome::Fail(Failure::Unreachable);
-  PQsetNoticeReceiver(conn_, IgnoreNotice, nullptr);
-  PQsetErrorVerbosity(conn_, PQERRORS_SQLSTATE);
-  if (PQstatus(conn_) == CONNECTION_BAD) return ConnectFailure();
-
-  PostgresPollingStatusType polling = PGRES_POLLING_WRITING;
-  while (polling != PGRES_POLLING_OK) {
-    if (polling == PGRES_POLLING_FAILED) return ConnectFailure();
-    switch (WaitSocket(polling == PGRES_POLLING_WRITING, deadline)) {
-      case Wait::TimedOut:
-        return Lost(Failure::TimedOut);
-      case Wait::Stopped:
-        return Lost(Failure::Stopped);
-      case Wait::Ready:
-        break;
+  // The connect runs on a thread of its own (see ConnectJob), which this thread waits for with
+  // the stop signal. A little beyond the deadline, since the job keeps it itself except inside a
+  // name lookup.
+  const auto job = std::make_shared<ConnectJob>();
+  std::thread(RunConnect, job, conninfo, deadline).detach();
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline + kJobGrace - Clock::now());
+    pollfd fds[2] = {{job->doneFd, POLLIN, 0}, {stop_ != nullptr ? stop_->Fd() : -1, POLLIN, 0}};
+    const int n = left.count() > 0 ? ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 1000))) : 0;
+    if (n > 0 && fds[0].revents != 0) break;
+    const bool stopped = (n > 0 && fds[1].revents != 0) || (stop_ != nullptr && stop_->Raised());
+    if (stopped || left.count() <= 0) {
+      job->Abandon();
+      return Outcome::Fail(stopped ? Failure::Stopped : Failure::TimedOut);
     }
-    polling = PQconnectPoll(conn_);
   }
+  bool timedOut = false;
+  {
+    const std::lock_guard<std::mutex> lock(job->mutex);
+    conn_ = std::exchange(job->conn, nullptr);
+    timedOut = job->timedOut;
+  }
+  if (conn_ == nullptr) return Outcome::Fail(Failure::Unreachable);  // no memory for the connection
+  if (timedOut) return Lost(Failure::TimedOut);
+  if (PQstatus(conn_) != CONNECTION_OK) return ConnectFailure();
   if (PQsetnonblocking(conn_, 1) != 0) return Lost(Failure::ConnectionLost);
 
   // Times are read back in UTC, and the session gets its own limit on a statement (see the

@@ -1,7 +1,9 @@
 // One connection to the lab database over libpq's asynchronous calls, for a thread that may not
 // hang: every wait has a deadline and ends early when the owner raises its StopSignal.
 //
-// Connect: PQconnectStartParams and PQconnectPoll, waiting on the socket until the deadline.
+// Connect: PQconnectStartParams and PQconnectPoll, waiting on the socket until the deadline, on a
+// short-lived thread of its own, since libpq looks host names up with the system's resolver,
+// which nothing interrupts; a stop leaves that thread to end by itself.
 // Statements: sent in libpq's pipeline mode (PQsendQueryParams for each, one sync), so that many
 // statements cost one round trip and run as one transaction, the pipeline's implicit one; the
 // answers are read with PQconsumeInput/PQgetResult as they arrive. A deadline that passes, a stop,

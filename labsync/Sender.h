@@ -18,9 +18,8 @@
 // after it, and says so in the status.
 //
 // Every wait is a poll() that the stop signal wakes, and libpq never blocks here (asynchronous
-// connect and statements, a non-blocking socket): Stop() returns within moments however the
-// server behaves. The one exception is the host name lookup inside PQconnectStart, which libpq
-// does with the system resolver; a host given as an address (or `hostaddr`) has none.
+// connect and statements, a non-blocking socket, the host name lookup on a thread of the
+// connect's own): Stop() returns within moments however the server and the network behave.
 #pragma once
 
 #include <QByteArray>

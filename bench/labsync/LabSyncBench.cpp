@@ -98,8 +98,7 @@ int main(int argc, char** argv) {
         QStringLiteral("lab"));
     const long long wal = cluster.Count(
         QStringLiteral("SELECT (pg_current_wal_lsn() - '%1'::pg_lsn)::bigint / %2").arg(walBefore).arg(all));
-    std::printf("per reading on the server: %lld bytes in the table and its indexes, %lld bytes of WAL\n", stored,
-                wal);
+    std::printf("per reading on the server: %lld bytes in the table and its indexes, %lld bytes of WAL\n", stored, wal);
 
     const auto asked = Clock::now();
     sender.Stop();
@@ -123,10 +122,11 @@ int main(int argc, char** argv) {
     }
     WaitFor([&] { return live.Waiting() == 0; });
     const QString figures = cluster.Scalar(
-        QStringLiteral("SELECT round(percentile_cont(0.5) WITHIN GROUP (ORDER BY d)::numeric, 1) || ' ' || "
-                       "round(percentile_cont(0.99) WITHIN GROUP (ORDER BY d)::numeric, 1) || ' ' || "
-                       "round(max(d)::numeric, 1) FROM (SELECT extract(epoch FROM r.received_at - r.taken_at) * 1000 AS d "
-                       "FROM korvanta.readings r JOIN korvanta.batches b USING (batch_uuid) WHERE b.batch_id = 'LIVE') x"),
+        QStringLiteral(
+            "SELECT round(percentile_cont(0.5) WITHIN GROUP (ORDER BY d)::numeric, 1) || ' ' || "
+            "round(percentile_cont(0.99) WITHIN GROUP (ORDER BY d)::numeric, 1) || ' ' || "
+            "round(max(d)::numeric, 1) FROM (SELECT extract(epoch FROM r.received_at - r.taken_at) * 1000 AS d "
+            "FROM korvanta.readings r JOIN korvanta.batches b USING (batch_uuid) WHERE b.batch_id = 'LIVE') x"),
         QStringLiteral("lab"));
     const QStringList parts = figures.split(QLatin1Char(' '));
     if (parts.size() == 3) {
