@@ -1,17 +1,20 @@
 #include "tests/labsync/PgCluster.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <libpq-fe.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 namespace testing_support {
 namespace {
@@ -20,13 +23,58 @@ constexpr const char* kServiceUser = "postgres";
 
 bool RunningAsRoot() { return ::geteuid() == 0; }
 
+// Runs a program to its end, its standard output and error into `output`; true when it ended
+// with status 0. A plain fork and exec rather than QProcess: the toolkit starts programs with a
+// clone that shares the parent's memory until the exec, which ThreadSanitizer cannot follow (it
+// stops seeing the calling thread's locks afterwards), and the sender's tests run under it.
+bool RunProgram(const QStringList& arguments, QString* output, bool detached = false) {
+  std::vector<QByteArray> bytes;
+  for (const QString& a : arguments) bytes.push_back(QFile::encodeName(a));
+  std::vector<char*> argv;
+  for (QByteArray& b : bytes) argv.push_back(b.data());
+  argv.push_back(nullptr);
+  int pipeFds[2] = {-1, -1};
+  if (!detached && ::pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+  const pid_t pid = ::fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    // A detached program leaves the test's session and outlives it; its own child does the work,
+    // so that nothing is left for the test to reap.
+    if (detached && (::setsid() < 0 || ::fork() != 0)) ::_exit(0);
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(detached ? null : pipeFds[1], 1);
+    ::dup2(detached ? null : pipeFds[1], 2);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+  }
+  QByteArray text;
+  if (!detached) {
+    ::close(pipeFds[1]);
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+      if (n > 0) {
+        text.append(buffer, n);
+      } else if (n == 0 || errno != EINTR) {
+        break;
+      }
+    }
+    ::close(pipeFds[0]);
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (output != nullptr) *output = QString::fromLocal8Bit(text);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // Where initdb and pg_ctl are: pg_config's answer first, then Debian's versioned folders, newest
 // first.
 QString FindBinDir() {
-  QProcess config;
-  config.start(QStringLiteral("pg_config"), {QStringLiteral("--bindir")});
-  if (config.waitForFinished(30000) && config.exitCode() == 0) {
-    const QString dir = QString::fromLocal8Bit(config.readAllStandardOutput()).trimmed();
+  QString answer;
+  if (RunProgram({QStringLiteral("pg_config"), QStringLiteral("--bindir")}, &answer)) {
+    const QString dir = answer.trimmed();
     if (QFileInfo(dir + QStringLiteral("/initdb")).isExecutable()) return dir;
   }
   QDir versions(QStringLiteral("/usr/lib/postgresql"));
@@ -104,21 +152,14 @@ PgCluster::~PgCluster() {
 }
 
 bool PgCluster::Tool(const QString& name, const QStringList& arguments, QString* output) {
-  QProcess process;
-  process.setProcessChannelMode(QProcess::MergedChannels);
-  // pg_ctl's server inherits nothing it could hold open for the test's runner.
-  process.setStandardInputFile(QProcess::nullDevice());
   const QString tool = bindir_ + QLatin1Char('/') + name;
   if (RunningAsRoot()) {
-    process.start(
-        QStringLiteral("runuser"),
-        QStringList{QStringLiteral("-u"), QString::fromLatin1(kServiceUser), QStringLiteral("--"), tool} + arguments);
-  } else {
-    process.start(tool, arguments);
+    return RunProgram(QStringList{QStringLiteral("runuser"), QStringLiteral("-u"), QString::fromLatin1(kServiceUser),
+                                  QStringLiteral("--"), tool} +
+                          arguments,
+                      output);
   }
-  const bool finished = process.waitForFinished(180000);
-  if (output != nullptr) *output = QString::fromLocal8Bit(process.readAll());
-  return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+  return RunProgram(QStringList{tool} + arguments, output);
 }
 
 QByteArray PgCluster::ConnInfo(const QString& database, const QString& user) const {
@@ -136,13 +177,7 @@ void PgCluster::WatchOwner() {
                              "while [ -d /proc/$0 ]; do sleep 1; done; "
                              "%1%2 -D %3 -m immediate stop; rm -rf %4")
                              .arg(stop, pgctl, Quoted(data_), Quoted(folder_));
-  QProcess watcher;
-  watcher.setProgram(QStringLiteral("sh"));
-  watcher.setArguments({QStringLiteral("-c"), script, QString::number(::getpid())});
-  watcher.setStandardInputFile(QProcess::nullDevice());
-  watcher.setStandardOutputFile(QProcess::nullDevice());
-  watcher.setStandardErrorFile(QProcess::nullDevice());
-  watcher.startDetached();
+  RunProgram({QStringLiteral("sh"), QStringLiteral("-c"), script, QString::number(::getpid())}, nullptr, true);
 }
 
 bool PgCluster::Start() {

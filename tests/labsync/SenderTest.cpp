@@ -197,9 +197,11 @@ TEST_F(SenderTest, ServerStoppedDuringUploadLosesAndDoublesNothing) {
   const long long before = Rows("readings");
   ASSERT_TRUE(cluster_->Stop()) << cluster_->Problem().toStdString();
   ASSERT_TRUE(Eventually([&] { return sender.Status().state == LinkStatus::State::Unreachable; }));
-  // Acknowledged rows are exactly the committed ones.
-  EXPECT_EQ(outbox.Acknowledged(), before + 1);
-  EXPECT_EQ(outbox.Waiting(), 3001 - (before + 1));
+  // What was committed before is acknowledged; the round that waited may or may not have come
+  // through the shutdown (the lock holder's session can end before the sender's does). Had a round
+  // been acknowledged without its commit, the count at the end would be short.
+  EXPECT_GE(outbox.Acknowledged(), before + 1);
+  EXPECT_EQ(outbox.Waiting(), 3001 - outbox.Acknowledged());
   EXPECT_EQ(sender.Status().waiting, outbox.Waiting());
   EXPECT_TRUE(HealsByItself(sender.Status().reason.failure)) << Describe(sender.Status().reason).toStdString();
 
