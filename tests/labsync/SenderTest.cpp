@@ -245,6 +245,8 @@ TEST_F(SenderTest, SilentServerIsUnreachableAndTheSenderStillStops) {
 
   SenderSettings settings = Settings(silent.ConnInfo());
   settings.connectTimeout = milliseconds(500);
+  settings.firstRetry = std::chrono::hours(1);  // one try, then a wait only a stop ends
+  settings.longestRetry = std::chrono::hours(1);
   {
     Sender sender(settings, outbox);
     sender.Start();
@@ -252,6 +254,11 @@ TEST_F(SenderTest, SilentServerIsUnreachableAndTheSenderStillStops) {
     EXPECT_EQ(sender.Status().reason.failure, Failure::TimedOut);
     EXPECT_EQ(sender.Status().waiting, 21);
     EXPECT_TRUE(StatusLine(sender.Status(), 0).contains(QLatin1String("unreachable since")));
+    // While it waits to try again, the count follows the outbox.
+    outbox.Add(MakeReading(QUuid::createUuid(), 1));
+    sender.Notify();
+    EXPECT_TRUE(Eventually([&] { return sender.Status().waiting == 22; }));
+    EXPECT_EQ(sender.Status().state, LinkStatus::State::Unreachable);
   }
 
   settings.connectTimeout = std::chrono::hours(1);
@@ -264,7 +271,7 @@ TEST_F(SenderTest, SilentServerIsUnreachableAndTheSenderStillStops) {
   const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - asked);
   std::printf("stop took %lld ms\n", static_cast<long long>(took.count()));
   EXPECT_EQ(sender.Status().state, LinkStatus::State::Stopped);
-  EXPECT_EQ(outbox.Waiting(), 21);
+  EXPECT_EQ(outbox.Waiting(), 22);
 }
 
 // Refusals a lab can meet. Each is told, with its reason, and nothing leaves the outbox.
