@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QTemporaryDir>
+#include <thread>
 
 #include "labsync/Connection.h"
 #include "labsync/Schema.h"
@@ -36,6 +38,21 @@ TEST_F(SchemaTest, IsCreatedOnceAndThenRenewed) {
   EXPECT_EQ(report.action, InitReport::Action::Renewed);
   EXPECT_EQ(report.before, kSchemaVersion);
   EXPECT_EQ(Rows("schema_version"), 1);
+}
+
+// Two administrators at once: the second waits for the first and finds the schema made.
+TEST_F(SchemaTest, TwoInitsAtOnceBothSucceed) {
+  InitReport reports[2];
+  Outcome outcomes[2];
+  std::thread first([&] { outcomes[0] = Init(reports[0]); });
+  outcomes[1] = Init(reports[1]);
+  first.join();
+  ASSERT_TRUE(outcomes[0].Ok()) << Describe(outcomes[0]).toStdString();
+  ASSERT_TRUE(outcomes[1].Ok()) << Describe(outcomes[1]).toStdString();
+  EXPECT_NE(reports[0].action, reports[1].action);
+  for (const InitReport& r : reports) {
+    EXPECT_TRUE(r.action == InitReport::Action::Created || r.action == InitReport::Action::Renewed);
+  }
 }
 
 // A newer minor version only added things: it stays as it is, rights included. A newer major is
@@ -131,7 +148,9 @@ TEST_F(SchemaTest, InitLabDatabaseCommand) {
       {{"--init-lab-database"}, 2, "--init-lab-database needs a connection string"},
   };
   for (const Case& c : cases) {
+    QTemporaryDir folder;  // no settings file there: the messages are English
     QProcess program;
+    program.setWorkingDirectory(folder.path());
     program.start(QStringLiteral(KORVANTA_PROGRAM_FILE), c.arguments);
     ASSERT_TRUE(program.waitForFinished(120000));
     const QString out = QString::fromUtf8(program.readAllStandardOutput());
