@@ -1,5 +1,6 @@
 #include "analysis/GlossValue.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace analysis {
@@ -45,6 +46,17 @@ std::uint8_t ModeLetters(QStringView modeText) {
     if (modeText.contains(QLatin1Char(kModeLetters[i]))) bits |= static_cast<std::uint8_t>(1u << i);
   }
   return bits;
+}
+
+QString FormatNumber(double value, int decimals, QChar mark) {
+  QString text = QString::number(value, 'f', decimals);
+  // A mean a hair below zero rounds to zero and is shown as zero.
+  if (text.startsWith(QLatin1Char('-')) && std::all_of(text.begin() + 1, text.end(), [](QChar c) {
+        return c == QLatin1Char('0') || c == QLatin1Char('.');
+      })) {
+    text.remove(0, 1);
+  }
+  return text.replace(QLatin1Char('.'), mark);
 }
 
 }  // namespace analysis

@@ -3,6 +3,8 @@
 // an empty text and anything else that is no plain decimal number are not numbers.
 #pragma once
 
+#include <QChar>
+#include <QString>
 #include <QStringView>
 #include <cstdint>
 #include <optional>
@@ -23,5 +25,8 @@ std::optional<GlossValue> ParseGlossValue(QStringView text);
 enum ModeLetter : std::uint8_t { kLetterL = 1, kLetterC = 2, kLetterD = 4 };
 inline constexpr char kModeLetters[3] = {'L', 'C', 'D'};
 std::uint8_t ModeLetters(QStringView modeText);
+
+// `value` with `decimals` decimals and `mark` as the decimal mark; never "-0.00".
+QString FormatNumber(double value, int decimals, QChar mark);
 
 }  // namespace analysis

@@ -84,7 +84,7 @@ double TrendY(const TrendPicture& picture, double value) {
 }
 
 TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const TrendWords& words,
-                         const TextMeasure& measure) {
+                         const TextMeasure& measure, std::span<const double> alsoShow) {
   TrendPicture p;
   const double h = measure.height;
   const int n = static_cast<int>(rows.size());
@@ -95,7 +95,9 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
   // Top to bottom: the value axis title and the legend, the plot, the mode lanes, the row numbers,
   // the row axis title.
   const double bandY = kMargin + h / 2;
-  const double top = kMargin + h + kGap;
+  // The top value label is centred on the plot's top edge: half a line more keeps it clear of the
+  // axis title above it.
+  const double top = kMargin + h + kGap + h / 2;
   const double rowTitleY = size.height() - kMargin - h / 2;
   const double rowLabelY = rowTitleY - h - 2;
   const double laneHeight = std::max(h, 10.0);
@@ -114,6 +116,11 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
     }
   }
   const bool anyValue = lo <= hi;
+  for (const double v : alsoShow) {
+    if (!anyValue || !std::isfinite(v)) continue;
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
+  }
   if (!anyValue) {
     lo = 0;
     hi = 100;

@@ -79,7 +79,9 @@ struct TrendPicture {
 double TrendX(const TrendPicture& picture, int row, int rowCount);
 double TrendY(const TrendPicture& picture, double value);
 
+// `alsoShow`: values the scale takes in besides the rows' own (a specification's target and limits),
+// so that lines drawn at them stay inside the plot.
 TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const TrendWords& words,
-                         const TextMeasure& measure);
+                         const TextMeasure& measure, std::span<const double> alsoShow = {});
 
 }  // namespace analysis

@@ -1,12 +1,15 @@
 #include "app/Application.h"
 
-#include <QCommandLineParser>
 #include <QDir>
 #include <QMessageBox>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <vector>
 
 #include "app/Backend.h"
+#include "app/CommandLine.h"
+#include "app/Diagnostics.h"
 #include "app/Program.h"
 #include "i18n/DataFiles.h"
 #include "i18n/ExtraTexts.h"
@@ -26,12 +29,65 @@ QStringList Arguments(int argc, char** argv) {
   return arguments;
 }
 
-// True when the command line asks only to be told something (help or version): these are answered
-// before the window toolkit starts, since it ends the process where no display can be opened.
-bool AsksForInformation(QCommandLineParser& parser, int argc, char** argv) {
-  parser.parse(PrepareArguments(Arguments(argc, argv)));  // errors are reported by process() later
-  return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
-         parser.isSet(QStringLiteral("version"));
+int Status(ExitStatus status) { return static_cast<int>(status); }
+
+// Standard error gets one line per failure, whatever the message's own line breaks.
+QString OneLine(QString text) {
+  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  return text.simplified();
+}
+
+int Usage(const QString& why) {
+  std::fprintf(stderr, "korvanta: %s\n", qPrintable(OneLine(why)));
+  return Status(ExitStatus::Usage);
+}
+
+// What the toolkit says while it starts is held back: if it cannot start (no display) it would
+// end the process with several lines and an abort; the operator gets one line and a failure
+// status instead. Otherwise what it said is passed on as it would have been.
+struct HeldMessage {
+  QtMsgType type;
+  QByteArray category;
+  QString text;
+};
+QtMessageHandler g_previousHandler = nullptr;
+std::vector<HeldMessage>* g_held = nullptr;
+
+void HoldToolkitMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    // The first thing it said names the cause ("could not connect to display"); the fatal message
+    // itself is the toolkit's general advice.
+    QString cause = text.section(QLatin1Char('\n'), 0, 0);
+    for (const HeldMessage& m : *g_held) {
+      if (m.type != QtDebugMsg && m.type != QtInfoMsg) {
+        cause = m.text;
+        break;
+      }
+    }
+    std::fprintf(stderr, "korvanta: the window system cannot be used (%s); the program needs a display\n",
+                 qPrintable(OneLine(cause)));
+    std::fflush(stderr);
+    std::_Exit(Status(ExitStatus::Failure));
+  }
+  g_held->push_back({type, QByteArray(context.category != nullptr ? context.category : ""), text});
+}
+
+std::unique_ptr<Application> StartToolkit(int& argc, char** argv) {
+  std::vector<HeldMessage> held;
+  g_held = &held;
+  g_previousHandler = qInstallMessageHandler(HoldToolkitMessage);
+  auto application = std::make_unique<Application>(argc, argv);
+  qInstallMessageHandler(g_previousHandler);
+  g_held = nullptr;
+  for (const HeldMessage& m : held) {
+    const QMessageLogContext context(nullptr, 0, nullptr, m.category.isEmpty() ? nullptr : m.category.constData());
+    if (g_previousHandler != nullptr) {
+      g_previousHandler(m.type, context, m.text);
+    } else {
+      std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(m.type, context, m.text)));
+    }
+  }
+  return application;
 }
 
 // A packaged program whose manual went missing says so at start, not only when help is asked for.
@@ -43,8 +99,9 @@ void WarnIfManualMissing(const i18n::LanguageState& language) {
   }
   QStringList folders;
   for (const QString& folder : i18n::SearchedFolders(language)) folders.append(QDir::toNativeSeparators(folder));
-  qWarning("%s", qPrintable(i18n::ExtraText(i18n::Extra::HelpMissing, lang)
-                                .arg(i18n::HelpFileName(lang), i18n::HelpManualName(lang), folders.join('\n'))));
+  qCWarning(lcApp, "%s",
+            qPrintable(i18n::ExtraText(i18n::Extra::HelpMissing, lang)
+                           .arg(i18n::HelpFileName(lang), i18n::HelpManualName(lang), folders.join('\n'))));
 }
 
 }  // namespace
@@ -77,46 +134,62 @@ void Application::SetLanguageSource(std::function<int()> source) { LanguageSourc
 
 int RunProgram(int argc, char** argv, const WindowMaker& makeWindows) {
   QCoreApplication::setApplicationName(QStringLiteral("korvanta"));
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("KORVANTA III, the companion of the LUMARIS 318QX gloss meter."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  AddBackendOptions(parser);
-  if (AsksForInformation(parser, argc, argv)) {
-    const QCoreApplication core(argc, argv);
-    parser.process(PrepareArguments(QCoreApplication::arguments()));  // prints and ends the process
+  // The command line is read in full before the window toolkit starts, since the toolkit ends the
+  // process where no display can be opened: a usage error is told as one, display or not.
+  QStringList arguments = Arguments(argc, argv);
+  if (!arguments.isEmpty()) arguments.removeFirst();
+  const CommandLine line = ParseCommandLine(arguments);
+  if (!line.error.isEmpty()) return Usage(line.error + QStringLiteral("; 'korvanta --help' lists the options"));
+  switch (line.request) {
+    case CommandLine::Request::Help:
+    case CommandLine::Request::HelpAll:
+      std::fputs(qPrintable(HelpText(line.request == CommandLine::Request::HelpAll)), stdout);
+      return Status(ExitStatus::Done);
+    case CommandLine::Request::Version:
+      std::printf("%s %s\n%s\n", qPrintable(QCoreApplication::applicationName()),
+                  qPrintable(QCoreApplication::applicationVersion()),
+                  "Free software under the GNU General Public License, version 3 or later.");
+      return Status(ExitStatus::Done);
+    case CommandLine::Request::Run:
+      break;
   }
+  BackendChoice choice;
+  QString problem;
+  if (!ChooseBackend(line, choice, problem)) return Usage(problem);
 
-  Application application(argc, argv);
-  parser.process(PrepareArguments(QCoreApplication::arguments()));
+  std::unique_ptr<Application> application = StartToolkit(argc, argv);
+  // From here on every diagnostic goes through the program's categories; --debug keeps a copy.
+  if (const QString logProblem = InstallDiagnostics(line.IsSet(QStringLiteral("debug"))); !logProblem.isEmpty()) {
+    qCWarning(lcApp, "korvanta: the debug log %s cannot be written (%s); its lines go to standard error only",
+              qPrintable(QDir::toNativeSeparators(DebugLogPath())), qPrintable(logProblem));
+  }
 
   // The state outlives the windows, so that the error box of a failed start can still ask it for
   // the operator's language.
   ProcessState state;
   state.Language.DataFolders = i18n::ProgramDataFolders();
   Application::SetLanguageSource([&state] { return state.Language.LanguageIndex; });
-  int status = 0;
+  ExitStatus status = ExitStatus::Done;
+  const auto failed = [&status](const QString& message) {
+    std::fprintf(stderr, "korvanta: %s\n",
+                 qPrintable(OneLine(message.isEmpty() ? QStringLiteral("unexpected error") : message)));
+    Application::ReportException(message);
+    status = ExitStatus::Failure;
+  };
   try {
-    QString problem;
-    const std::unique_ptr<Backend> backend = MakeBackend(parser, problem);
-    if (backend) {
-      const std::unique_ptr<Program> program = makeWindows(state, backend->Access());
-      WarnIfManualMissing(state.Language);
-      program->MainForm->show();
-      QApplication::exec();
-    } else {
-      std::fprintf(stderr, "korvanta: %s\n", qPrintable(problem));
-      status = 2;
-    }
+    const std::unique_ptr<Backend> backend = MakeBackend(choice);
+    const std::unique_ptr<Program> program = makeWindows(state, *backend);
+    WarnIfManualMissing(state.Language);
+    program->MainForm->show();
+    QApplication::exec();
   } catch (const std::exception& e) {
-    Application::ReportException(QString::fromLocal8Bit(e.what()));
-    status = 1;
+    failed(QString::fromLocal8Bit(e.what()));
   } catch (...) {
-    Application::ReportException(QString());
-    status = 1;
+    failed(QString());
   }
   Application::SetLanguageSource({});
-  return status;
+  RemoveDiagnostics();
+  return Status(status);
 }
 
 }  // namespace app

@@ -6,12 +6,9 @@
 #include <functional>
 #include <memory>
 
-namespace usb {
-class UsbAccess;
-}
-
 namespace app {
 
+class Backend;
 class Program;
 struct ProcessState;
 
@@ -32,14 +29,15 @@ class Application : public QApplication {
   static void SetLanguageSource(std::function<int()> source);
 };
 
-// Builds the program's windows on the process-wide state and the chosen USB backend.
-using WindowMaker = std::function<std::unique_ptr<Program>(ProcessState& state, usb::UsbAccess& access)>;
+// Builds the program's windows on the process-wide state and the chosen backend (its USB access
+// and the records it keeps).
+using WindowMaker = std::function<std::unique_ptr<Program>(ProcessState& state, Backend& backend)>;
 
-// The program from its command line to its end: --help and --version are answered without a
-// display, then the application object, the backend, the windows from `makeWindows` and the
-// message loop. Returns the exit code: 0 after a normal close, 2 for a command line that cannot be
-// followed, 1 when the windows could not be built or the message loop ended by an exception,
-// which the operator has been shown in their language.
+// The program from its command line to its end: the command line is read in full and --help and
+// --version are answered without a display, then the application object, the backend, the windows
+// from `makeWindows` and the message loop. Returns one of the statuses of ExitStatus
+// (app/CommandLine.h): a usage error and a failure at run time are each told in one line on
+// standard error, and a failure with windows in an error box in the operator's language too.
 int RunProgram(int argc, char** argv, const WindowMaker& makeWindows);
 
 }  // namespace app

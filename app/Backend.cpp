@@ -14,6 +14,7 @@ class SimulatedBackend final : public Backend {
  public:
   explicit SimulatedBackend(const sim::Scenario& scenario) : instrument_(bus_, scenario) {}
   usb::UsbAccess& Access() override { return bus_; }
+  RecordSet Records() const override { return RecordSet::Simulated; }
 
  private:
   usb::simbus::SimBus bus_;
@@ -24,6 +25,7 @@ class SimulatedBackend final : public Backend {
 class UsbBackend final : public Backend {
  public:
   usb::UsbAccess& Access() override { return access_; }
+  RecordSet Records() const override { return RecordSet::Instrument; }
 
  private:
   usb::LibusbAccess access_;
@@ -31,29 +33,20 @@ class UsbBackend final : public Backend {
 
 }  // namespace
 
-void AddBackendOptions(QCommandLineParser& parser) {
-  QCommandLineOption simulate(kSimulateOption,
-                              QStringLiteral("Run on the built-in virtual instrument instead of a real one, "
-                                             "optionally playing a scenario file (--simulate=FILE)."),
-                              QStringLiteral("FILE"));
-  parser.addOption(simulate);
+QString RecordName(RecordSet set, const QString& base) {
+  return set == RecordSet::Simulated ? base + QStringLiteral("-simulated") : base;
 }
 
-QStringList PrepareArguments(QStringList arguments) {
-  // "--simulate" alone is the option with an empty value.
-  for (QString& a : arguments) {
-    if (a == QLatin1String("--simulate") || a == QLatin1String("-simulate")) a = QStringLiteral("--simulate=");
-  }
-  return arguments;
+bool ChooseBackend(const CommandLine& line, BackendChoice& choice, QString& problem) {
+  choice = BackendChoice();
+  if (!line.IsSet(kSimulateOption)) return true;
+  choice.simulate = true;
+  const QString file = line.Value(kSimulateOption);
+  return file.isEmpty() || sim::LoadScenario(file, choice.scenario, problem);
 }
 
-std::unique_ptr<Backend> MakeBackend(const QCommandLineParser& parser, QString& problem) {
-  if (parser.isSet(kSimulateOption)) {
-    sim::Scenario scenario;
-    const QString file = parser.value(kSimulateOption);
-    if (!file.isEmpty() && !sim::LoadScenario(file, scenario, problem)) return nullptr;
-    return std::make_unique<SimulatedBackend>(scenario);
-  }
+std::unique_ptr<Backend> MakeBackend(const BackendChoice& choice) {
+  if (choice.simulate) return std::make_unique<SimulatedBackend>(choice.scenario);
   return std::make_unique<UsbBackend>();
 }
 

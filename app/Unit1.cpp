@@ -6,13 +6,16 @@
 #include <QShowEvent>
 
 #include "analysis/windows/ReadingAnalysis.h"
+#include "app/Diagnostics.h"
 #include "dialogs/Unit5.h"
 #include "dialogs/Unit6.h"
 #include "dialogs/Unit7.h"
 #include "i18n/ExtraTexts.h"
+#include "i18n/ToolkitLanguage.h"
 #include "i18n/widgets/Flag.h"
 #include "i18n/widgets/Help.h"
 #include "i18n/widgets/Unit4.h"
+#include "protocol/Log.h"
 #include "protocol/Messages.h"
 #include "protocol/OperatorRequests.h"
 #include "table/TableActions.h"
@@ -164,6 +167,8 @@ void TMainForm::BuildControls() {
   ori = new widgets::RadioGroup(QStringLiteral("ori"), QStringLiteral("Displ. orientation"),
                                 {QStringLiteral("normal"), QStringLiteral("180°")}, this);
   ori->setGeometry(429, 335, 89, 57);
+  // They lie beneath the table, out of sight: no Tab stop may land there.
+  for (widgets::RadioGroup* group : {Shot, MeasGeo, ori}) group->SetKeyboardReachable(false);
 
   // Table and bottom row.
   ListView1 = Named(new QTableView(this), "ListView1");
@@ -172,6 +177,8 @@ void TMainForm::BuildControls() {
   ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  // One Tab stop: the arrow keys move inside it, Tab moves on to the buttons beneath.
+  ListView1->setTabKeyNavigation(false);
   ListView1->setShowGrid(false);
   ListView1->setWordWrap(false);
   ListView1->setAlternatingRowColors(false);
@@ -218,6 +225,11 @@ void TMainForm::BuildControls() {
 }
 
 void TMainForm::WireHandlers() {
+  // Rows put at the front (readings brought back after an abnormal end) would push the newest out
+  // of sight: the table's last row stays fully in view, as after a reading.
+  connect(&rows_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int) {
+    if (first == 0) ListView1->scrollToBottom();
+  });
   connect(langButton, &QPushButton::clicked, this, &TMainForm::langButtonClick);
   connect(geometrie, &QPushButton::clicked, this, &TMainForm::geometrieClick);
   connect(Image4, &widgets::ClickLabel::clicked, this, &TMainForm::Image4Click);
@@ -240,6 +252,7 @@ void TMainForm::WireHandlers() {
 
   // The table's context menu (right button, menu key) opens the statistics and the trend.
   analysis_ = std::make_unique<analysis::ReadingAnalysis>(rows_, *ListView1, state_.Language, this);
+  analysis_->SetInstrumentSerial([this] { return SerialNr->text(); });
   ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(ListView1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { analysis_->ShowTableMenu(ListView1->viewport()->mapToGlobal(at)); });
@@ -283,6 +296,13 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::ApplyLanguage() {
   i18n::LanguageState& language = state_.Language;
   language.TextTable.LoadTextSet(language.LanguageIndex);
+  // The standard buttons and dialogs follow too; the program's own texts stay as the table has them.
+  if (!i18n::ApplyToolkitLanguage(language.LanguageIndex)) {
+    qCWarning(lcApp,
+              "korvanta: the window toolkit's translations were not found in %s; its buttons and dialogs stay "
+              "in English",
+              qPrintable(i18n::ToolkitTranslationFolders().join(QStringLiteral(", "))));
+  }
 
   Label13->SetCaption(Text(Txt::Data));
   messen->setText(Text(Txt::Measure));
@@ -301,7 +321,7 @@ void TMainForm::ApplyLanguage() {
   const i18n::FlagPicture flag = i18n::LoadFlag(language, langFlag->size());
   langFlag->setPixmap(flag.Picture);
   langFlag->setToolTip(flag.Problem);
-  if (!flag.Problem.isEmpty()) qWarning("%s", qPrintable(flag.Problem));
+  if (!flag.Problem.isEmpty()) qCWarning(lcApp, "%s", qPrintable(flag.Problem));
 
   langButton->setText(Text(Txt::Language));
   for (QLabel* l : {Label25, Label9}) widgets::SetTextColour(l, widgets::ColourFromBgr(widgets::kTitleColour));
@@ -325,13 +345,15 @@ void TMainForm::langButtonClick() {
   // OK or the close box: the language, changed or not, is stored either way.
   i18n::LanguageState& language = state_.Language;
   QString error;
-  if (!i18n::WriteLanguageSetting(language, error)) {
+  bool oldContentLost = false;
+  if (!i18n::WriteLanguageSetting(language, error, &oldContentLost)) {
     // The choice holds for this run all the same: a window left in the old language while the
     // help and the printout follow the new one would help nobody.
     const int lang = language.LanguageIndex;
+    QString text = i18n::ExtraText(i18n::Extra::SettingsWriteFailed, lang).arg(language.SettingsPath(), error);
+    if (oldContentLost) text += QLatin1Char('\n') + i18n::ExtraText(i18n::Extra::ExportOldContentLost, lang);
     QMessageBox::critical(this, i18n::ExtraText(i18n::Extra::ErrorTitle, lang),
-                          i18n::ExtraText(i18n::Extra::SettingsWriteFailed, lang).arg(language.SettingsPath(), error) +
-                              QLatin1Char('\n') + i18n::ExtraText(i18n::Extra::LanguageNotStored, lang));
+                          text + QLatin1Char('\n') + i18n::ExtraText(i18n::Extra::LanguageNotStored, lang));
   }
   ApplyLanguage();
 }
@@ -346,6 +368,7 @@ void TMainForm::Image4Click() {
 
 void TMainForm::ConnectionLossStep() {
   if (!link_.NoteFailedExchange()) return;  // the first failure only counts
+  qCDebug(protocol::lcProtocol, "connection lost: a second failed exchange; trying again every 5 s");
   Timer1->stop();
   link_.CloseInstrument();
   SetStatusText(0, Text(Txt::ConnectionLost));
@@ -358,6 +381,7 @@ void TMainForm::ConnectionLossStep() {
 
 void TMainForm::Timer2Timer() {
   if (link_.OpenInstrument()) {
+    qCDebug(protocol::lcProtocol, "reconnected: polling again");
     Timer1->start();
     Timer2->stop();
     link_.ResetFailures();

@@ -74,52 +74,52 @@ class TMainForm : public QWidget, private protocol::CycleView {
   QString Text(int k) const { return state_.Language.Text(k); }
 
   // Title area
-  QLabel* Image1;
-  QLabel* langFlag;
-  QPushButton* langButton;
-  QLabel* Label25;
-  QLabel* Label9;
-  QPushButton* geometrie;
-  widgets::ClickLabel* Image4;
-  widgets::ClickLabel* Image7;
-  QLabel* Image2;
-  QLabel* Image3;
+  QLabel* Image1;               // the banner across the top
+  QLabel* langFlag;             // the flag of the current language, left of langButton
+  QPushButton* langButton;      // TselectLanguage
+  QLabel* Label25;              // the title "KORVANTA III   318 QX"
+  QLabel* Label9;               // its registered mark
+  QPushButton* geometrie;       // Setup: a warning, then TForm7
+  widgets::ClickLabel* Image4;  // the help icon: the manual of the current language
+  widgets::ClickLabel* Image7;  // the info icon: TForm5
+  QLabel* Image2;               // hidden: the light button's glyph for a dark measurement
+  QLabel* Image3;               // hidden: its glyph for a normal one
   // Readings area
-  widgets::AutoLabel* Label13;
-  widgets::AutoLabel* Label21;
-  widgets::AutoLabel* Label23;
-  widgets::AutoLabel* Label104;
-  widgets::AutoLabel* Label36;
-  widgets::AutoLabel* Label49;
+  widgets::AutoLabel* Label13;   // caption "Data" above the readings
+  widgets::AutoLabel* Label21;   // caption "No." of the running number
+  widgets::AutoLabel* Label23;   // running number of the latest reading
+  widgets::AutoLabel* Label104;  // caption "20°"
+  widgets::AutoLabel* Label36;   // value at 20°
+  widgets::AutoLabel* Label49;   // 20° mode letter places L, C, D
   widgets::AutoLabel* Label52;
   widgets::AutoLabel* Label87;
-  widgets::AutoLabel* Label103;
-  widgets::AutoLabel* Label8;
-  widgets::AutoLabel* Label17;
+  widgets::AutoLabel* Label103;  // caption "60°"
+  widgets::AutoLabel* Label8;    // value at 60°
+  widgets::AutoLabel* Label17;   // 60° mode letter places L, C, D
   widgets::AutoLabel* Label18;
   widgets::AutoLabel* Label19;
-  QToolButton* messen;
-  QToolButton* licht;
-  QToolButton* winkel;
-  widgets::AutoLabel* Label12;
-  widgets::AutoLabel* Label7;
-  widgets::AutoLabel* Label2;
-  widgets::AutoLabel* SerialNr;
-  QCheckBox* CheckBox1;
-  widgets::RadioGroup* Shot;
-  widgets::RadioGroup* MeasGeo;
-  widgets::RadioGroup* ori;
+  QToolButton* messen;           // Measure: a normal or a dark measurement, after licht
+  QToolButton* licht;            // the light button: switches between normal and dark, raises no request
+  QToolButton* winkel;           // the angle button: TForm6, then a geometry request
+  widgets::AutoLabel* Label12;   // caption "Firmware:"
+  widgets::AutoLabel* Label7;    // firmware version; "-----" after a lost connection
+  widgets::AutoLabel* Label2;    // caption "Serial No.:"
+  widgets::AutoLabel* SerialNr;  // serial number
+  QCheckBox* CheckBox1;          // hidden "AutoSample": switches Timer3
+  widgets::RadioGroup* Shot;     // beneath the table: None, Shot, Dark
+  widgets::RadioGroup* MeasGeo;  // beneath the table: 20°, 60°, 20° + 60°
+  widgets::RadioGroup* ori;      // beneath the table: display orientation
   // Table and bottom row
-  QTableView* ListView1;
-  QPushButton* clearD;
-  QPushButton* clearL;
-  QPushButton* exportB;
-  QPushButton* Button1;
-  QStatusBar* StatusBar;
+  QTableView* ListView1;  // the measurement table
+  QPushButton* clearD;    // Clear Data, after a question
+  QPushButton* clearL;    // Clear Line: the selected row, after a question
+  QPushButton* exportB;   // Export: TForm3, then clipboard, file or printer
+  QPushButton* Button1;   // hidden "Test": two sample rows
+  QStatusBar* StatusBar;  // field 0 connection messages, field 1 measuring geometry
   // Components without a face
-  QTimer* Timer1;
-  QTimer* Timer2;
-  QTimer* Timer3;
+  QTimer* Timer1;  // 50 ms, precise: one tick of the polling cycle
+  QTimer* Timer2;  // 5 s: the next attempt to open the instrument
+  QTimer* Timer3;  // 2 s: the automatic measurement (hidden CheckBox1)
 
   // Handlers
   void FormCreate();

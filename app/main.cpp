@@ -2,22 +2,33 @@
 #include <QCoreApplication>
 
 #include "app/Application.h"
+#include "app/Backend.h"
 #include "app/Program.h"
 #include "journal/TableJournal.h"
 #include "labsync/InitCommand.h"
+#include "report/windows/ReadingsReport.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(QStringLiteral(KORVANTA_VERSION));
   if (const std::optional<int> status = labsync::RunInitLabDatabase(argc, argv)) return *status;
-  return app::RunProgram(argc, argv, [](app::ProcessState& state, usb::UsbAccess& access) {
-    auto program = std::make_unique<app::Program>(state, access);
+  return app::RunProgram(argc, argv, [](app::ProcessState& state, app::Backend& backend) {
+    auto program = std::make_unique<app::Program>(state, backend.Access());
     // The table's rows survive an abnormal end; a normal one (the window closed) empties the
-    // journal, which lives as long as the main window.
+    // journal, which lives as long as the main window. The virtual instrument's readings go to a
+    // journal of their own.
     app::TMainForm* window = program->MainForm.get();
-    auto* journal = new journal::TableJournal(window->Rows(), state.Language, window);
+    auto* journal = new journal::TableJournal(window->Rows(), state.Language, window, journal::DefaultFolder(),
+                                              app::RecordName(backend.Records(), journal::kDefaultName));
     journal->setParent(window);
     QObject::connect(window, &app::TMainForm::StartupSequenceEnded, journal,
                      &journal::TableJournal::StartupSequenceEnded);
+    // "Report…", the last item of the table's menu: a PDF report of the table's rows.
+    auto* readings = new report::ReadingsReport(window->Rows(), state.Language, window);
+    readings->setParent(window);
+    readings->CurrentInstrument = [window] {
+      return report::Instrument{window->SerialNr->text(), window->Label7->text()};
+    };
+    readings->OfferIn(window->Analysis());
     return program;
   });
 }

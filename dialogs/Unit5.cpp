@@ -38,7 +38,6 @@ widgets::ClickLabel* LinkLabel(const char* objectName, const QString& text, cons
   l->setTextFormat(Qt::PlainText);
   l->setText(text);
   l->setToolTip(hint);
-  SetTextColour(l, Qt::blue);
   l->move(left, top);
   l->adjustSize();
   return l;
@@ -102,11 +101,26 @@ TForm5::TForm5(const i18n::LanguageState& language, std::unique_ptr<SystemInfo> 
   name->setBuddy(ok);
   org->setBuddy(ok);
 
+  ColourLinks();
   connect(web, &widgets::ClickLabel::clicked, this, &TForm5::webClick);
   connect(mail, &widgets::ClickLabel::clicked, this, &TForm5::mailClick);
 }
 
 TForm5::~TForm5() = default;
+
+void TForm5::ColourLinks() {
+  const QPalette& p = palette();
+  const bool light = p.color(QPalette::Window).lightness() >= 128;
+  for (QLabel* l : {static_cast<QLabel*>(web), static_cast<QLabel*>(mail)}) {
+    SetTextColour(l, light ? QColor(Qt::blue) : p.color(QPalette::Link));
+  }
+}
+
+void TForm5::changeEvent(QEvent* event) {
+  ModalForm::changeEvent(event);
+  // A theme changed while the program runs.
+  if (event->type() == QEvent::PaletteChange && web != nullptr && mail != nullptr) ColourLinks();
+}
 
 QString TForm5::WebAddress() { return QStringLiteral(KORVANTA_WEB_ADDRESS); }
 

@@ -36,8 +36,8 @@ class TForm5 : public widgets::ModalForm {
   widgets::AutoLabel* name;
   widgets::AutoLabel* org;
   widgets::AutoLabel* Label3;
-  widgets::ClickLabel* web;
-  widgets::ClickLabel* mail;
+  widgets::ClickLabel* web = nullptr;
+  widgets::ClickLabel* mail = nullptr;
   QPushButton* ok;
 
   void webClick();
@@ -56,9 +56,13 @@ class TForm5 : public widgets::ModalForm {
  protected:
   void FormShow() override;
   void keyPressEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void Open(const QUrl& url);
+  // The links in blue on a light window, as designed; on a dark one in the palette's link colour,
+  // which the desktop's theme makes readable there.
+  void ColourLinks();
 
   const i18n::LanguageState& language_;
   std::unique_ptr<SystemInfo> system_;

@@ -68,7 +68,8 @@ constexpr TextRow<Extra> kRows[] = {
     {Extra::JournalTitle, u"Journal of the readings", u"Journal der Messwerte", u"Journal des mesures"},
     {Extra::JournalRestore, u"The last session ended unexpectedly with %1 readings. Restore them?",
      u"Die letzte Sitzung endete unerwartet mit %1 Messwerten. Wiederherstellen?",
-     u"La dernière session s'est terminée de façon inattendue avec %1 mesures. Les restaurer ?"},
+     // No line break between the number and its word.
+     u"La dernière session s'est terminée de façon inattendue avec %1\u00a0mesures. Les restaurer ?"},
     {Extra::JournalRestoreOne, u"The last session ended unexpectedly with 1 reading. Restore it?",
      u"Die letzte Sitzung endete unerwartet mit 1 Messwert. Wiederherstellen?",
      u"La dernière session s'est terminée de façon inattendue avec 1 mesure. La restaurer ?"},
@@ -88,6 +89,17 @@ constexpr TextRow<Extra> kRows[] = {
      u"Journal wurde begonnen.",
      u"Le journal des mesures n'a pas pu être utilisé (%1). Il a été conservé sous « %2 » et un nouveau journal a "
      u"été commencé."},
+    {Extra::JournalRestoreLater, u"Later", u"Später", u"Plus tard"},
+    {Extra::JournalNewer,
+     u"The journal of the readings \"%1\" was written by a newer version of the program. This version leaves it as "
+     u"it is and runs without a journal: if it ends unexpectedly, the readings in the table are lost. Export the "
+     u"readings you want to keep.",
+     u"Das Journal der Messwerte \"%1\" wurde von einer neueren Version des Programms geschrieben. Diese Version "
+     u"lässt es unverändert und arbeitet ohne Journal: endet sie unerwartet, sind die Messwerte der Tabelle "
+     u"verloren. Exportieren Sie die Messwerte, die Sie behalten möchten.",
+     u"Le journal des mesures « %1 » a été écrit par une version plus récente du programme. Cette version le "
+     u"laisse tel quel et fonctionne sans journal : si elle se termine de façon inattendue, les mesures du tableau "
+     u"sont perdues. Exportez les mesures que vous voulez conserver."},
     // Statistics and trend of the readings.
     {Extra::MenuStatistics, u"Statistics…", u"Statistik…", u"Statistiques…"},
     {Extra::MenuTrend, u"Trend…", u"Verlauf…", u"Tendance…"},

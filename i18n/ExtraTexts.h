@@ -28,11 +28,13 @@ enum class Extra {
   ExportOldContentKept,  // after ExportWriteFailed: the old content was written back
   ExportOldContentLost,  // after ExportWriteFailed: it could not be
   // The journal of the measurement table.
-  JournalTitle,        // title of the journal's messages
-  JournalRestore,      // %1 number of readings, more than one; a Yes/No question
-  JournalRestoreOne,   // the same question for a single reading
-  JournalWriteFailed,  // %1 file, %2 reason
-  JournalSetAside,     // %1 reason, %2 the name the unusable file is kept under
+  JournalTitle,         // title of the journal's messages
+  JournalRestore,       // %1 number of readings, more than one; a Yes/No question
+  JournalRestoreOne,    // the same question for a single reading
+  JournalWriteFailed,   // %1 file, %2 reason
+  JournalSetAside,      // %1 reason, %2 the name the unusable file is kept under
+  JournalRestoreLater,  // the restore question's button that leaves the rows for the next start
+  JournalNewer,         // %1 file: a newer version of the program wrote it; this one runs without a journal
   // Statistics and trend of the readings, opened from the table's context menu.
   MenuStatistics,         // menu item
   MenuTrend,              // menu item

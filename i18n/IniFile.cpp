@@ -270,8 +270,37 @@ int ReadIniInteger(const QString& path, QByteArrayView section, QByteArrayView k
   return ParseIniInteger(*value).value_or(fallback);
 }
 
+namespace {
+
+// Writes `bytes` over the file's content and reads them back, so that a write the file system cut
+// short (a full disk, a size limit) is never taken for success.
+bool WriteInPlace(const QString& path, const QByteArray& bytes, QString& error) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    error = file.errorString();
+    return false;
+  }
+  bool ok = file.write(bytes) == bytes.size() && file.flush();
+  if (!ok) error = file.errorString();
+  file.close();
+  if (ok && file.error() != QFileDevice::NoError) {
+    error = file.errorString();
+    ok = false;
+  }
+  if (!ok) return false;
+  QFile back(path);
+  if (!back.open(QIODevice::ReadOnly) || back.readAll() != bytes) {
+    error = QStringLiteral("the file does not hold what was written");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool WriteIniValue(const QString& path, QByteArrayView section, QByteArrayView key, QByteArrayView value,
-                   QString& error) {
+                   QString& error, bool* oldContentLost) {
+  if (oldContentLost != nullptr) *oldContentLost = false;
   QByteArray original;
   QFile existing(path);
   if (existing.exists()) {
@@ -284,13 +313,24 @@ bool WriteIniValue(const QString& path, QByteArrayView section, QByteArrayView k
     existing.close();
   }
   const QByteArray updated = UpdateIniFile(original, section, key, value);
+  // Through a temporary file beside it, so that a failed write leaves the old file whole. (Not with
+  // QSaveFile's direct-write fallback: its commit() reports success for a write cut short.)
   QSaveFile file(path);
-  file.setDirectWriteFallback(true);  // a folder we may not create files in, but the file is ours
-  if (!file.open(QIODevice::WriteOnly) || file.write(updated) != updated.size() || !file.commit()) {
+  if (file.open(QIODevice::WriteOnly)) {
+    if (file.write(updated) == updated.size() && file.commit()) return true;
     error = file.errorString();
     return false;
   }
-  return true;
+  if (!existing.exists()) {
+    error = file.errorString();
+    return false;
+  }
+  // A folder we may not create files in, but the file is ours: it is written in place, and its old
+  // bytes go back if that fails.
+  if (WriteInPlace(path, updated, error)) return true;
+  QString ignored;
+  if (!WriteInPlace(path, original, ignored) && oldContentLost != nullptr) *oldContentLost = true;
+  return false;
 }
 
 }  // namespace i18n

@@ -32,8 +32,9 @@ QByteArray UpdateIniFile(const QByteArray& file, QByteArrayView section, QByteAr
 int ReadIniInteger(const QString& path, QByteArrayView section, QByteArrayView key, int fallback);
 
 // Writes `value` under `key`, creating the file, the section or the key when missing. On failure
-// returns false and puts the reason in `error`; the file is then unchanged.
+// returns false and puts the reason in `error`; the file is then unchanged, unless it could only be
+// written in place and even its old bytes could not be put back (`oldContentLost`).
 bool WriteIniValue(const QString& path, QByteArrayView section, QByteArrayView key, QByteArrayView value,
-                   QString& error);
+                   QString& error, bool* oldContentLost = nullptr);
 
 }  // namespace i18n

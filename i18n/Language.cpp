@@ -18,8 +18,9 @@ int ReadLanguageSetting(const QString& basePath) {
   return index >= kEnglish && index <= kFrench ? index : kEnglish;
 }
 
-bool WriteLanguageSetting(const LanguageState& state, QString& error) {
-  return WriteIniValue(state.SettingsPath(), "Config", "Language", QByteArray::number(state.LanguageIndex), error);
+bool WriteLanguageSetting(const LanguageState& state, QString& error, bool* oldContentLost) {
+  return WriteIniValue(state.SettingsPath(), "Config", "Language", QByteArray::number(state.LanguageIndex), error,
+                       oldContentLost);
 }
 
 }  // namespace i18n

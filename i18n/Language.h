@@ -39,7 +39,8 @@ QString WorkingDirectoryBasePath();
 // English.
 int ReadLanguageSetting(const QString& basePath);
 
-// Writes LanguageIndex into the settings file. On failure returns false with the reason.
-bool WriteLanguageSetting(const LanguageState& state, QString& error);
+// Writes LanguageIndex into the settings file. On failure returns false with the reason (and
+// whether even the file's old content could not be put back).
+bool WriteLanguageSetting(const LanguageState& state, QString& error, bool* oldContentLost = nullptr);
 
 }  // namespace i18n

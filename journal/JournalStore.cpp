@@ -34,6 +34,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
@@ -44,7 +45,6 @@
 namespace journal {
 namespace {
 
-constexpr const char* kLockName = "journal.lock";
 // A lock SQLite takes inside this process (the sync thread's checkpoint) is held for moments.
 constexpr int kBusyTimeoutMs = 2000;
 // The log is folded into the database file once it holds this many pages (SQLite's own default).
@@ -54,6 +54,23 @@ QString FromUtf8(const char* text) { return QString::fromUtf8(text != nullptr ? 
 
 // Errors that say the file is not a journal this program can use, as opposed to a disk or a
 // folder that does not let it write.
+// The journal's folder and files are the user's alone, whatever the umask: they hold the readings
+// and comments. Rights found wider (an older version, a copied folder) are narrowed.
+constexpr int kFolderMode = 0700;
+constexpr int kFileMode = 0600;
+
+void KeepToOwner(const QString& path, int mode) {
+#ifdef Q_OS_UNIX
+  const QByteArray name = QFile::encodeName(path);
+  struct stat info {};
+  if (::lstat(name.constData(), &info) != 0 || S_ISLNK(info.st_mode)) return;
+  if (static_cast<int>(info.st_mode & 07777) != mode) ::chmod(name.constData(), static_cast<mode_t>(mode));
+#else
+  Q_UNUSED(path);
+  Q_UNUSED(mode);
+#endif
+}
+
 bool IsUnusable(int rc) {
   switch (rc & 0xff) {
     case SQLITE_CORRUPT:
@@ -88,7 +105,7 @@ class JournalStore::FolderLock {
     // flock, because the kernel drops it when the process dies, however it dies; close-on-exec,
     // so that a program the export starts does not inherit it and outlive us holding it.
     const QByteArray name = QFile::encodeName(path);
-    fd_ = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
     if (fd_ < 0) {
       problem = QString::fromLocal8Bit(std::strerror(errno));
       return Result::Failed;
@@ -259,6 +276,11 @@ class JournalStore::Syncer {
     return figures_;
   }
 
+  void SetBeforeSync(std::function<void()> hook) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    beforeSync_ = std::move(hook);
+  }
+
   bool WaitSynced() {
     std::unique_lock<std::mutex> lock(mutex_);
     const std::uint64_t target = requested_;
@@ -298,10 +320,13 @@ class JournalStore::Syncer {
     for (;;) {
       wake_.wait(lock, [this] { return requested_ != done_ || stop_; });
       if (requested_ == done_) break;  // stopping with nothing left to sync
+      // Commits that arrive while this sync runs are not in it: they wait for the next one.
       const std::uint64_t target = requested_;
       const bool checkpoint = checkpointDue_ || stop_;
       checkpointDue_ = false;
+      const std::function<void()> beforeSync = beforeSync_;
       lock.unlock();
+      if (beforeSync) beforeSync();
       const auto start = std::chrono::steady_clock::now();
       QString error = checkpoint ? Checkpoint() : QString();
       if (error.isEmpty()) error = SyncLog();
@@ -328,6 +353,7 @@ class JournalStore::Syncer {
   std::uint64_t done_ = 0;
   bool checkpointDue_ = false;
   bool stop_ = false;
+  std::function<void()> beforeSync_;
   QString error_;
   SyncFigures figures_;
   std::thread thread_;  // last, so that it starts with everything above in place
@@ -335,15 +361,20 @@ class JournalStore::Syncer {
 
 // ---- opening -------------------------------------------------------------------------------
 
-JournalStore::JournalStore(const QString& folder, Durability durability)
-    : folder_(QDir::cleanPath(folder)), durability_(durability) {
+JournalStore::JournalStore(const QString& folder, Durability durability, const QString& name)
+    : folder_(QDir::cleanPath(folder)), name_(name), durability_(durability) {
   if (!QDir().mkpath(folder_)) {
     problem_ = QStringLiteral("the folder %1 cannot be created").arg(QDir::toNativeSeparators(folder_));
     return;
   }
+  KeepToOwner(folder_, kFolderMode);
+  // The journal's files as an older version or a copy left them (its database, log, index, lock
+  // and the files set aside).
+  for (const QString& file : QDir(folder_).entryList({name_ + QLatin1Char('*')}, QDir::Files | QDir::Hidden))
+    KeepToOwner(folder_ + QLatin1Char('/') + file, kFileMode);
   lock_ = std::make_unique<FolderLock>();
   QString why;
-  switch (lock_->Take(folder_ + QLatin1Char('/') + QLatin1String(kLockName), why)) {
+  switch (lock_->Take(folder_ + QLatin1Char('/') + name_ + QStringLiteral(".lock"), why)) {
     case FolderLock::Result::Held:
       break;
     case FolderLock::Result::InUse:
@@ -358,6 +389,14 @@ JournalStore::JournalStore(const QString& folder, Durability durability)
   }
 
   DbOutcome outcome = OpenDatabase(why);
+  if (outcome == DbOutcome::Newer) {
+    // As with a journal in use: the version that wrote it restores its rows; this one neither
+    // reads nor changes it.
+    lock_.reset();
+    state_ = OpenState::Newer;
+    problem_ = why;
+    return;
+  }
   if (outcome == DbOutcome::Unusable) {
     if (!SetAside(why)) return;
     outcome = OpenDatabase(why);
@@ -383,9 +422,15 @@ JournalStore::~JournalStore() {
   CloseDatabase();
 }
 
-QString JournalStore::DatabasePath() const { return folder_ + QLatin1Char('/') + QLatin1String(kDatabaseName); }
+QString JournalStore::DatabasePath() const { return folder_ + QLatin1Char('/') + name_ + QStringLiteral(".db"); }
 
 JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
+#ifdef Q_OS_UNIX
+  // SQLite would create the database with the umask's rights (and its log and index with the
+  // database's): it is created here first, the user's alone.
+  const int made = ::open(QFile::encodeName(DatabasePath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
+  if (made >= 0) ::close(made);
+#endif
   int rc = sqlite3_open_v2(QFile::encodeName(DatabasePath()).constData(), &db_,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   const auto failed = [&](int code) {
@@ -398,6 +443,15 @@ JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
 
   // Reading it also replays the log a killed session left behind.
+  QString version;
+  if ((rc = Query(db_, "PRAGMA user_version", &version)) != SQLITE_OK) return failed(rc);
+  if (version.toInt() > kSchemaVersion) {
+    reason = QStringLiteral("it was written by a newer version of the program (schema %1)").arg(version);
+    // Closing would fold that version's log into its database: leave both as they are.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    CloseDatabase();
+    return DbOutcome::Newer;
+  }
   QString check;
   if ((rc = Query(db_, "PRAGMA quick_check", &check)) != SQLITE_OK) return failed(rc);
   if (check != QLatin1String("ok")) {
@@ -405,9 +459,7 @@ JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
     CloseDatabase();
     return DbOutcome::Unusable;
   }
-  QString version;
   QString tables;
-  if ((rc = Query(db_, "PRAGMA user_version", &version)) != SQLITE_OK) return failed(rc);
   if ((rc = Query(db_, "SELECT count(*) FROM sqlite_schema", &tables)) != SQLITE_OK) return failed(rc);
   if (version.toInt() == 0 && tables.toInt() == 0) {
     // A new journal. The text encoding can only be chosen before the first table exists.
@@ -421,9 +473,7 @@ JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
                       nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return failed(rc);
   } else if (version.toInt() != kSchemaVersion) {
-    reason = version.toInt() > kSchemaVersion
-                 ? QStringLiteral("it was written by a newer version of the program (schema %1)").arg(version)
-                 : QStringLiteral("it is not a journal of this program");
+    reason = QStringLiteral("it is not a journal of this program");
     CloseDatabase();
     return DbOutcome::Unusable;
   }
@@ -511,7 +561,7 @@ bool JournalStore::SetAside(const QString& reason) {
   const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
   QString aside;
   for (int n = 1;; ++n) {
-    aside = folder_ + QStringLiteral("/journal-unusable-") + stamp +
+    aside = folder_ + QLatin1Char('/') + name_ + QStringLiteral("-unusable-") + stamp +
             (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) + QStringLiteral(".db");
     if (!QFileInfo::exists(aside)) break;
   }
@@ -688,26 +738,47 @@ bool JournalStore::ReadLeftOver(std::vector<RowTexts>& rows) {
 }
 
 bool JournalStore::AdoptLeftOver() {
-  if (!Usable()) return false;
-  if (leftOver_ == 0) return true;
-  first_ = leftOverFirst_;
-  count_ += leftOver_;
-  leftOver_ = 0;
-  return true;
+  if (state_ != OpenState::Open) return false;
+  if (leftOver_ > 0) {
+    // Even after a failed change: the normal end removes this run's rows, these now among them.
+    first_ = leftOverFirst_;
+    count_ += leftOver_;
+    leftOver_ = 0;
+  }
+  return Usable();
 }
 
 bool JournalStore::DiscardLeftOver() {
-  if (!Usable()) return false;
-  if (leftOver_ == 0) return true;
-  if (!Begin()) return false;
-  {
-    const Use use(removeBelow_->get());
-    sqlite3_bind_int64(*use, 1, first_);
-    if (sqlite3_step(*use) != SQLITE_DONE) return SqlFailed("discard");
+  if (state_ != OpenState::Open) return false;
+  if (leftOver_ == 0) return Usable();
+  if (Usable() && Begin()) {
+    bool deleted = false;
+    {
+      const Use use(removeBelow_->get());
+      sqlite3_bind_int64(*use, 1, first_);
+      deleted = sqlite3_step(*use) == SQLITE_DONE;
+    }
+    if (deleted && Commit()) {
+      leftOver_ = 0;
+      return true;
+    }
+    if (!deleted) SqlFailed("discard");
   }
-  if (!Commit()) return false;
+  // The refusal cannot be written: the refused rows must not come back all the same, so the
+  // journal's files go, this run's rows with them (the journal has failed, which the operator is
+  // told).
+  RemoveFiles();
   leftOver_ = 0;
-  return true;
+  return false;
+}
+
+void JournalStore::RemoveFiles() {
+  syncer_.reset();
+  if (db_ != nullptr) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  CloseDatabase();
+  for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(DatabasePath() + QLatin1String(suffix));
+  failed_ = true;
+  if (problem_.isEmpty()) problem_ = QStringLiteral("the journal cannot be written");
 }
 
 void JournalStore::EndSession() {
@@ -737,6 +808,10 @@ void JournalStore::SetPageLimit(int pages) {
 }
 
 JournalStore::SyncFigures JournalStore::Syncs() const { return syncer_ ? syncer_->Figures() : SyncFigures{}; }
+
+void JournalStore::SetBeforeSync(std::function<void()> hook) {
+  if (syncer_) syncer_->SetBeforeSync(std::move(hook));
+}
 
 bool JournalStore::WaitSynced() { return syncer_ ? syncer_->WaitSynced() : Usable(); }
 

@@ -33,11 +33,15 @@ using RowAt = std::function<const RowTexts&(int index)>;
 // Where the journal lives: $XDG_STATE_HOME/korvanta, or ~/.local/state/korvanta when that is not
 // set to an absolute path.
 QString DefaultFolder();
-inline constexpr const char* kDatabaseName = "journal.db";
+// The journal's name: its files are <name>.db (with SQLite's -wal and -shm beside it), <name>.lock
+// and, for a database that could not be used, <name>-unusable-<date>.db. Journals of different
+// names share a folder and nothing else: each has its own lock, so one program may run on each.
+inline constexpr const char* kDefaultName = "journal";
 
 enum class OpenState {
   Open,        // journaling
   InUse,       // another copy of the program holds the journal; this one must not touch it
+  Newer,       // a newer version of the program wrote it: left as it is, for that version to restore
   Unwritable,  // the folder or the database cannot be created or written
 };
 
@@ -54,10 +58,13 @@ class JournalStore {
  public:
   static constexpr int kSchemaVersion = 1;
 
-  // Opens the journal in `folder` (created when missing) and holds it against other copies of
-  // the program until destroyed. A database that cannot be used is renamed aside and replaced by
-  // a fresh one.
-  explicit JournalStore(const QString& folder, Durability durability = Durability::SyncAway);
+  // Opens the journal `name` in `folder` (created when missing) and holds it against other copies
+  // of the program until destroyed. A database that cannot be used is renamed aside and replaced by
+  // a fresh one; one that a newer version of the program wrote is left alone. The folder and the
+  // files are the user's own (0700 and 0600, whatever the umask; wider rights found are narrowed),
+  // since the readings and comments are nobody else's business.
+  explicit JournalStore(const QString& folder, Durability durability = Durability::SyncAway,
+                        const QString& name = QLatin1String(kDefaultName));
   // Closes the journal and leaves its rows in place (see EndSession).
   ~JournalStore();
   JournalStore(const JournalStore&) = delete;
@@ -77,10 +84,14 @@ class JournalStore {
   // Rows left over from a session that did not end normally, in their order.
   int LeftOverCount() const { return leftOver_; }
   bool ReadLeftOver(std::vector<RowTexts>& rows);
+  // The operator's answer to the restore question. It holds whatever state the journal is in, so
+  // that rows once taken back or refused are never offered again:
   // The left-over rows now stand at the front of the table, ahead of this run's rows. Writes
-  // nothing: they are in the journal already, in that order.
+  // nothing: they are in the journal already, in that order; after a failed change they are this
+  // run's rows all the same, and its normal end removes them. False when the journal has failed.
   bool AdoptLeftOver();
-  // Deletes the left-over rows.
+  // Deletes the left-over rows. Where that cannot be written (or the journal has failed already)
+  // the journal's files are removed instead, and the journal is given up; false then.
   bool DiscardLeftOver();
 
   // Changes of the table, by row index. Each is one transaction, committed before it returns. A
@@ -107,16 +118,20 @@ class JournalStore {
   };
   SyncFigures Syncs() const;
   bool WaitSynced();
+  // For tests: runs in the sync thread before each sync of the log, so that a sync can be held
+  // while the caller commits on.
+  void SetBeforeSync(std::function<void()> hook);
 
   class Syncer;
   class Statement;
   class FolderLock;
 
  private:
-  enum class DbOutcome { Ready, Unusable, Failed };
+  enum class DbOutcome { Ready, Unusable, Newer, Failed };
   DbOutcome OpenDatabase(QString& reason);
   void CloseDatabase();
   bool SetAside(const QString& reason);
+  void RemoveFiles();
 
   bool Fail(const QString& what);
   bool SqlFailed(const char* what);
@@ -128,6 +143,7 @@ class JournalStore {
   bool WriteAll(int count, const RowAt& rowAt);
 
   QString folder_;
+  QString name_;
   Durability durability_;
   OpenState state_ = OpenState::Unwritable;
   bool failed_ = false;

@@ -2,43 +2,51 @@
 
 #include <QDir>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
-#include <cstdio>
 #include <exception>
 
 #include "i18n/ExtraTexts.h"
+#include "journal/Log.h"
 
 namespace journal {
 
 static_assert(table::kColumnCount == kTextsPerRow, "the journal keeps a row's texts as the table holds them");
 
 TableJournal::TableJournal(table::MeasurementModel& rows, const i18n::LanguageState& language, QWidget* window,
-                           const QString& folder)
+                           const QString& folder, const QString& name)
     : rows_(rows),
       language_(language),
       window_(window),
-      store_(std::make_unique<JournalStore>(folder)),
+      store_(std::make_unique<JournalStore>(folder, Durability::SyncAway, name)),
       rowAt_([this](int index) -> const RowTexts& { return rows_.Row(index).texts; }) {
   const QString file = QDir::toNativeSeparators(store_->DatabasePath());
   switch (store_->State()) {
     case OpenState::InUse:
-      std::fprintf(stderr,
-                   "korvanta: another copy of the program keeps its journal in %s; this copy runs without one, "
-                   "so its readings are not kept if it ends abnormally\n",
-                   qPrintable(QDir::toNativeSeparators(store_->Folder())));
+      qCWarning(lcJournal,
+                "korvanta: another copy of the program keeps its journal in %s; this copy runs without one, "
+                "so its readings are not kept if it ends abnormally",
+                qPrintable(QDir::toNativeSeparators(store_->Folder())));
+      return;
+    case OpenState::Newer:
+      qCWarning(lcJournal,
+                "korvanta: the journal %s was written by a newer version of the program; this version leaves it "
+                "as it is and runs without one",
+                qPrintable(file));
+      Tell(Problem::Newer);
       return;
     case OpenState::Unwritable:
-      std::fprintf(stderr, "korvanta: the journal %s cannot be written: %s; the program goes on without it\n",
-                   qPrintable(file), qPrintable(store_->Problem()));
+      qCWarning(lcJournal, "korvanta: the journal %s cannot be written: %s; the program goes on without it",
+                qPrintable(file), qPrintable(store_->Problem()));
       Tell(Problem::WriteFailed);
       return;
     case OpenState::Open:
       break;
   }
   if (!store_->SetAsidePath().isEmpty()) {
-    std::fprintf(stderr, "korvanta: the journal %s could not be used (%s); it is kept as %s and a new one is started\n",
-                 qPrintable(file), qPrintable(store_->SetAsideReason()),
-                 qPrintable(QDir::toNativeSeparators(store_->SetAsidePath())));
+    qCWarning(lcJournal, "korvanta: the journal %s could not be used (%s); it is kept as %s and a new one is started",
+              qPrintable(file), qPrintable(store_->SetAsideReason()),
+              qPrintable(QDir::toNativeSeparators(store_->SetAsidePath())));
     Tell(Problem::SetAside);
   }
   Follow();
@@ -56,8 +64,8 @@ void TableJournal::Follow() {
   connections_ = {
       connect(&rows_, &QAbstractItemModel::rowsInserted, this,
               [this](const QModelIndex&, int first, int last) {
-                const bool ok = adopting_ ? store_->AdoptLeftOver() : store_->Insert(first, last - first + 1, rowAt_);
-                if (!ok) Failed();
+                // Rows brought back are in the journal already (AskRestore).
+                if (!adopting_ && !store_->Insert(first, last - first + 1, rowAt_)) Failed();
               }),
       connect(&rows_, &QAbstractItemModel::rowsRemoved, this,
               [this](const QModelIndex&, int first, int last) {
@@ -83,8 +91,8 @@ void TableJournal::StopFollowing() {
 void TableJournal::Failed() {
   if (!following_) return;
   StopFollowing();
-  std::fprintf(stderr, "korvanta: the journal %s cannot be written: %s; the program goes on without it\n",
-               qPrintable(QDir::toNativeSeparators(store_->DatabasePath())), qPrintable(store_->Problem()));
+  qCWarning(lcJournal, "korvanta: the journal %s cannot be written: %s; the program goes on without it",
+            qPrintable(QDir::toNativeSeparators(store_->DatabasePath())), qPrintable(store_->Problem()));
   Tell(Problem::WriteFailed);
 }
 
@@ -100,11 +108,20 @@ void TableJournal::ShowToldProblems() {
     const Problem problem = untold_.front();
     untold_.erase(untold_.begin());
     const int lang = language_.LanguageIndex;
-    const QString text = problem == Problem::SetAside
-                             ? i18n::ExtraText(i18n::Extra::JournalSetAside, lang)
-                                   .arg(store_->SetAsideReason(), QDir::toNativeSeparators(store_->SetAsidePath()))
-                             : i18n::ExtraText(i18n::Extra::JournalWriteFailed, lang)
-                                   .arg(QDir::toNativeSeparators(store_->DatabasePath()), store_->Problem());
+    const QString file = QDir::toNativeSeparators(store_->DatabasePath());
+    QString text;
+    switch (problem) {
+      case Problem::SetAside:
+        text = i18n::ExtraText(i18n::Extra::JournalSetAside, lang)
+                   .arg(store_->SetAsideReason(), QDir::toNativeSeparators(store_->SetAsidePath()));
+        break;
+      case Problem::Newer:
+        text = i18n::ExtraText(i18n::Extra::JournalNewer, lang).arg(file);
+        break;
+      case Problem::WriteFailed:
+        text = i18n::ExtraText(i18n::Extra::JournalWriteFailed, lang).arg(file, store_->Problem());
+        break;
+    }
     QMessageBox::warning(window_, i18n::ExtraText(i18n::Extra::JournalTitle, lang), text);
   }
 }
@@ -131,17 +148,24 @@ void TableJournal::AskRestore() {
   QMessageBox box(QMessageBox::Question, language_.Text(i18n::Txt::Question), question,
                   QMessageBox::Yes | QMessageBox::No, window_);
   box.setDefaultButton(QMessageBox::Yes);
-  // Polling goes on behind the question; readings taken meanwhile are this run's rows.
-  if (box.exec() == QMessageBox::Yes) {
+  // Only an explicit No deletes readings. Escape and the title bar's close mean "not now", as the
+  // third button says.
+  QPushButton* later = box.addButton(i18n::ExtraText(i18n::Extra::JournalRestoreLater, lang), QMessageBox::RejectRole);
+  box.setEscapeButton(later);
+  // Polling goes on behind the question; readings taken meanwhile are this run's rows. The journal
+  // may fail meanwhile: the answer holds all the same (see JournalStore).
+  box.exec();
+  if (box.clickedButton() == box.button(QMessageBox::Yes)) {
     std::vector<table::MeasurementRow> restored(texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) restored[i].texts = std::move(texts[i]);
-    // They are in the journal already, just ahead of this run's rows; should the journal have
-    // failed meanwhile they come back all the same.
+    // They are in the journal already, just ahead of this run's rows.
+    const bool adopted = store_->AdoptLeftOver();
     adopting_ = true;
     rows_.InsertRowsAtFront(std::move(restored));
     adopting_ = false;
-  } else if (following_ && !store_->DiscardLeftOver()) {
-    Failed();
+    if (!adopted) Failed();
+  } else if (box.clickedButton() == box.button(QMessageBox::No)) {
+    if (!store_->DiscardLeftOver()) Failed();
   }
 }
 

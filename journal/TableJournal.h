@@ -20,11 +20,12 @@ namespace journal {
 class TableJournal : public QObject {
   Q_OBJECT
  public:
-  // Opens the journal in `folder` and follows `rows`. Messages go to `window` in the language of
-  // `language`; problems met now are told on standard error at once and in a message box once
-  // the start-up sequence has ended.
+  // Opens the journal `name` in `folder` and follows `rows`. Messages go to `window` in the
+  // language of `language`; problems met now are told on standard error at once and in a message
+  // box once the start-up sequence has ended. A run on the virtual instrument uses a name of its
+  // own (chosen in app/ from the backend), so that its rows and the operator's never meet.
   TableJournal(table::MeasurementModel& rows, const i18n::LanguageState& language, QWidget* window,
-               const QString& folder = DefaultFolder());
+               const QString& folder = DefaultFolder(), const QString& name = QLatin1String(kDefaultName));
   // The program ends normally: this run's rows leave the journal. While an exception unwinds the
   // end is not a normal one, and they stay.
   ~TableJournal() override;
@@ -35,10 +36,13 @@ class TableJournal : public QObject {
 
   // The start-up sequence has closed its dialog: tells of a problem met so far, then asks whether
   // the rows left over from a session that ended abnormally come back (ahead of this run's rows).
+  // Yes brings them back, No deletes them; "Later", Escape or closing the question leaves them in
+  // the journal, and the next start asks again (with this run's rows after them, should this run
+  // end abnormally too).
   void StartupSequenceEnded();
 
  private:
-  enum class Problem { WriteFailed, SetAside };
+  enum class Problem { WriteFailed, SetAside, Newer };
 
   void Follow();
   void StopFollowing();

@@ -25,6 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.example.com/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The toolkit's own buttons and dialogs in German and French (the libraries' dependencies are
+# appended by dpkg-shlibdeps).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 # The manual opens in the desktop's viewer; printouts keep their layout with Arial's metrics.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include "protocol/Log.h"
+
 namespace protocol {
 namespace {
 
@@ -76,6 +78,7 @@ PollingCycle::PollingCycle(CycleState& state, Frame& frame, std::function<bool()
 void PollingCycle::Tick() {
   // 1. Restart.
   if (s_.RestartMark != kCycleRunning) {
+    qCDebug(lcProtocol, "cycle: handshake begins (restart mark %02X)", s_.RestartMark);
     s_.HandshakeCount = 0;
     s_.RequestCode = rc::kHandshake;
     s_.RestartMark = kCycleRunning;
@@ -84,6 +87,7 @@ void PollingCycle::Tick() {
   // 2. Handshake step.
   if (s_.RequestCode == rc::kHandshake) {
     if (s_.HandshakeCount > 10) {
+      qCDebug(lcProtocol, "cycle: handshake done, polling");
       s_.RequestCode = rc::kIdle;
       s_.HandshakeDone = kCycleRunning;
     } else {
@@ -95,6 +99,7 @@ void PollingCycle::Tick() {
   BuildRequest();
   // 4. and 5. The exchange; a failure ends the tick and the request is lost.
   if (!transact_()) {
+    qCDebug(lcProtocol, "cycle: exchange failed; its request is dropped");
     view_.ExchangeFailed();
     return;
   }
@@ -128,6 +133,7 @@ void PollingCycle::BuildRequest() {
       break;
   }
   if (const std::uint8_t command = CommandFor(s_.RequestCode); command != 0) {
+    qCDebug(lcProtocol, "cycle: one-shot request code %u, command %02X", s_.RequestCode, command);
     BuildCommand(frame_, command);
     s_.RequestCode = rc::kIdle;
     return;

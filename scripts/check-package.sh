@@ -87,7 +87,8 @@ section "--version with no display"
 out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/korvanta" --version 2>&1) ||
   fail "korvanta --version ended with status $?"
 echo "$out"
-[ "$out" = "korvanta $version" ] || fail "--version printed '$out'"
+[ "$out" = "korvanta $version
+Free software under the GNU General Public License, version 3 or later." ] || fail "--version printed '$out'"
 
 section "start through the desktop entry's Exec line, from another folder, on a virtual display"
 exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$id.desktop")
@@ -133,7 +134,7 @@ else
   [ "$(command -v korvanta)" = /usr/bin/korvanta ] || fail "korvanta is not /usr/bin/korvanta on the PATH"
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM korvanta --version) || fail "korvanta --version"
   echo "$out"
-  [ "$out" = "korvanta $version" ] || fail "installed --version printed '$out'"
+  [ "$(head -n 1 <<<"$out")" = "korvanta $version" ] || fail "installed --version printed '$out'"
   /var/lib/dpkg/info/korvanta.postinst configure || fail "postinst run a second time"
   apt-get purge -y -q -o DPkg::Lock::Timeout=600 korvanta </dev/null
   if dpkg-query -W -f='${Status}' korvanta 2>/dev/null | grep -q 'install ok installed'; then fail "still installed"; fi

@@ -63,8 +63,11 @@ EncodedExport EncodeExportText(const QString& text) {
 
 namespace {
 
-bool WriteAll(QFile& file, const QByteArray& bytes) {
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+// `truncated` says whether the file's content was given up (the file opened for writing).
+bool WriteAll(QFile& file, const QByteArray& bytes, bool* truncated = nullptr) {
+  const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+  if (truncated != nullptr) *truncated = opened;
+  if (!opened) return false;
   const bool ok = file.write(bytes) == bytes.size() && file.flush();
   file.close();
   return ok && file.error() == QFileDevice::NoError;
@@ -91,12 +94,20 @@ WriteOutcome WriteExportFile(const QString& path, const QByteArray& bytes, QStri
     direct.remove();
     return WriteOutcome::Failed;
   }
-  if (!target.isFile() || !direct.open(QIODevice::ReadOnly)) return WriteOutcome::Failed;
+  if (!target.isFile()) return WriteOutcome::Failed;
+  // Opened for writing without truncating it: a file that cannot be written is refused here,
+  // untouched, before the operator is asked about overwriting it.
+  if (!direct.open(QIODevice::ReadWrite)) {
+    error = direct.errorString();
+    return WriteOutcome::Failed;
+  }
   const QByteArray old = direct.readAll();
   direct.close();
   if (!confirmInPlace()) return WriteOutcome::Declined;
-  if (WriteAll(direct, bytes)) return WriteOutcome::Written;
+  bool truncated = false;
+  if (WriteAll(direct, bytes, &truncated)) return WriteOutcome::Written;
   error = direct.errorString();
+  if (!truncated) return WriteOutcome::Failed;  // it could not even be opened: nothing was lost
   QFile back(path);
   return WriteAll(back, old) ? WriteOutcome::FailedInPlace : WriteOutcome::FailedOldContentLost;
 }

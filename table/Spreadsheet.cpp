@@ -44,7 +44,16 @@ bool StartSpreadsheetProgram(const QStringList& searchPaths) {
   }
 #endif
   const std::optional<ProgramCall> call = FindSpreadsheetProgram(searchPaths);
-  return call && QProcess::startDetached(call->program, call->arguments);
+  if (!call) return false;
+  // Its own talk (start-up warnings and the like) is not ours: it would end up among the program's
+  // messages on standard error.
+  QProcess process;
+  process.setProgram(call->program);
+  process.setArguments(call->arguments);
+  process.setStandardInputFile(QProcess::nullDevice());
+  process.setStandardOutputFile(QProcess::nullDevice());
+  process.setStandardErrorFile(QProcess::nullDevice());
+  return process.startDetached();
 }
 
 }  // namespace table

@@ -17,7 +17,8 @@ struct ProgramCall {
 // The first spreadsheet program installed, looked up in `searchPaths` (the PATH when empty).
 std::optional<ProgramCall> FindSpreadsheetProgram(const QStringList& searchPaths = {});
 
-// Starts the spreadsheet program detached; false when none was found or it did not start.
+// Starts the spreadsheet program detached, its input and output on the null device; false when
+// none was found or it did not start.
 bool StartSpreadsheetProgram(const QStringList& searchPaths = {});
 
 }  // namespace table

@@ -48,6 +48,9 @@ class InstrumentLink {
   std::uint32_t TimeoutMs = kExchangeTimeoutMs;
 
  private:
+  // Transact with a debug line for the exchange (bytes, status by name, duration).
+  bool TracedTransact();
+
   UsbAccess& access_;
 };
 

@@ -14,6 +14,11 @@ RadioGroup::RadioGroup(const QString& name, const QString& caption, const QStrin
   SetItems(items);
 }
 
+void RadioGroup::SetKeyboardReachable(bool reachable) {
+  keyboardReachable_ = reachable;
+  for (QRadioButton* b : buttons_) b->setFocusPolicy(reachable ? Qt::StrongFocus : Qt::NoFocus);
+}
+
 void RadioGroup::SetItems(const QStringList& items) {
   for (int i = 0; i < items.size() && i < buttons_.size(); ++i) buttons_[i]->setText(items[i]);
   while (buttons_.size() > items.size()) {
@@ -25,6 +30,7 @@ void RadioGroup::SetItems(const QStringList& items) {
     const int index = static_cast<int>(buttons_.size());
     auto* b = new QRadioButton(items[index], this);
     b->setObjectName(objectName() + QString::number(index));
+    if (!keyboardReachable_) b->setFocusPolicy(Qt::NoFocus);
     group_.addButton(b, index);
     connect(b, &QRadioButton::toggled, this, [this](bool on) {
       if (on) emit Changed();

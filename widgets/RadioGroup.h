@@ -23,6 +23,8 @@ class RadioGroup : public QGroupBox {
   void SetItemIndex(int index);
   void SetItems(const QStringList& items);
   int ItemCount() const { return static_cast<int>(buttons_.size()); }
+  // A group that lies out of sight takes no Tab stop: the keyboard would land on an invisible button.
+  void SetKeyboardReachable(bool reachable);
   QRadioButton* Button(int index) const { return buttons_.value(index); }
 
  signals:
@@ -32,6 +34,7 @@ class RadioGroup : public QGroupBox {
   void Relayout();
 
   QButtonGroup group_;
+  bool keyboardReachable_ = true;
   QList<QRadioButton*> buttons_;
 };
 

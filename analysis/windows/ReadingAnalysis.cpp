@@ -36,6 +36,7 @@ QMenu* ReadingAnalysis::MakeTableMenu(QWidget* parent) {
   QAction* trend = menu->addAction(i18n::ExtraText(i18n::Extra::MenuTrend, lang));
   trend->setObjectName(QStringLiteral("TrendAction"));
   connect(trend, &QAction::triggered, this, &ReadingAnalysis::OpenTrend);
+  emit TableMenuBuilt(menu);
   return menu;
 }
 
@@ -51,7 +52,10 @@ void ReadingAnalysis::OpenStatistics() {
 }
 
 void ReadingAnalysis::OpenTrend() {
-  if (!trend_) trend_ = new TrendWindow(series_, language_, owner_);
+  if (!trend_) {
+    trend_ = new TrendWindow(series_, language_, owner_);
+    trend_->InstrumentSerial = [this] { return serial_ ? serial_() : QString(); };
+  }
   Present(trend_);
 }
 

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 #include "analysis/ReadingSeries.h"
 #include "analysis/windows/StatisticsWindow.h"
@@ -30,6 +31,9 @@ class ReadingAnalysis : public QObject {
   // Pops the menu up at `globalPos`; it goes when closed.
   void ShowTableMenu(const QPoint& globalPos);
 
+  // The instrument's serial number as the main window shows it, for the trend's saved pictures.
+  void SetInstrumentSerial(std::function<QString()> serial) { serial_ = std::move(serial); }
+
   void OpenStatistics();
   void OpenTrend();
   // Open windows follow the language.
@@ -40,6 +44,10 @@ class ReadingAnalysis : public QObject {
   StatisticsWindow* Statistics() const { return statistics_; }
   TrendWindow* Trend() const { return trend_; }
 
+ signals:
+  // The table's menu is built: additions put their items after "Statistics…" and "Trend…".
+  void TableMenuBuilt(QMenu* menu);
+
  private:
   ReadingSeries series_;
   QAbstractItemView& table_;
@@ -47,6 +55,7 @@ class ReadingAnalysis : public QObject {
   QWidget* owner_;
   QPointer<StatisticsWindow> statistics_;
   QPointer<TrendWindow> trend_;
+  std::function<QString()> serial_;
 };
 
 }  // namespace analysis

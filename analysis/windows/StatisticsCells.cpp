@@ -1,7 +1,5 @@
 #include "analysis/windows/StatisticsCells.h"
 
-#include <algorithm>
-
 #include "analysis/GlossValue.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
@@ -34,17 +32,6 @@ void FillColumn(std::vector<std::array<QString, 3>>& cells, std::size_t column, 
 
 QChar DecimalMark(int languageIndex) {
   return languageIndex == i18n::kGerman || languageIndex == i18n::kFrench ? QLatin1Char(',') : QLatin1Char('.');
-}
-
-QString FormatNumber(double value, int decimals, QChar mark) {
-  QString text = QString::number(value, 'f', decimals);
-  // A mean a hair below zero rounds to zero and is shown as zero.
-  if (text.startsWith(QLatin1Char('-')) && std::all_of(text.begin() + 1, text.end(), [](QChar c) {
-        return c == QLatin1Char('0') || c == QLatin1Char('.');
-      })) {
-    text.remove(0, 1);
-  }
-  return text.replace(QLatin1Char('.'), mark);
 }
 
 StatisticsCells MakeStatisticsCells(const ReadingStatistics& s, bool selectedRows, int languageIndex) {

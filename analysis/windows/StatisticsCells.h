@@ -9,6 +9,7 @@
 #include <array>
 #include <vector>
 
+#include "analysis/GlossValue.h"
 #include "analysis/ReadingStatistics.h"
 
 namespace analysis {
@@ -18,9 +19,6 @@ inline constexpr char16_t kNoFigure[] = u"—";
 
 // The decimal mark of the operator's language: '.' in English, ',' in German and French.
 QChar DecimalMark(int languageIndex);
-
-// `value` with `decimals` decimals and `mark` as the decimal mark; never "-0.00".
-QString FormatNumber(double value, int decimals, QChar mark);
 
 struct StatisticsCells {
   QString scope;        // "All rows: 14" or "Selected rows: 3"

@@ -4,11 +4,14 @@
 #include <QClipboard>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "analysis/windows/WindowHabits.h"
+#include "analysis/windows/WindowTexts.h"
 #include "i18n/ExtraTexts.h"
 #include "widgets/Look.h"
 
@@ -45,10 +48,11 @@ StatisticsWindow::StatisticsWindow(const ReadingSeries& series, QItemSelectionMo
   }
   NoteLabel = Named(new QLabel(this), "NoteLabel");
   NoteLabel->setWordWrap(true);
+  NoticeLabel = Named(new QLabel(this), "NoticeLabel");
   CopyButton = Named(new QPushButton(this), "CopyButton");
 
   auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
+  buttons->addWidget(NoticeLabel, 1);
   buttons->addWidget(CopyButton);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(ScopeLabel);
@@ -64,8 +68,17 @@ StatisticsWindow::StatisticsWindow(const ReadingSeries& series, QItemSelectionMo
   resize(std::max(520, sizeHint().width()), sizeHint().height());
 }
 
+void StatisticsWindow::keyPressEvent(QKeyEvent* event) {
+  if (IsCloseKey(*event)) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 void StatisticsWindow::ApplyLanguage() {
   const int lang = language_.LanguageIndex;
+  NoticeLabel->clear();
   setWindowTitle(i18n::ExtraText(Extra::StatisticsTitle, lang));
   NoteLabel->setText(i18n::ExtraText(Extra::StatisticsHazeNote, lang));
   CopyButton->setText(i18n::ExtraText(Extra::StatisticsCopy, lang));
@@ -116,8 +129,12 @@ void StatisticsWindow::CopyClick() {
   clipboard->setText(text);
   // The clipboard gives no result of its own: what it hands out again tells whether it took it.
   const QMimeData* held = clipboard->mimeData();
-  if (held != nullptr && held->text() == text) return;
   const int lang = language_.LanguageIndex;
+  if (held != nullptr && held->text() == text) {
+    ShowNotice(NoticeLabel, Text(WindowText::Copied, lang));
+    return;
+  }
+  NoticeLabel->clear();
   QMessageBox::critical(this, i18n::ExtraText(Extra::ErrorTitle, lang),
                         i18n::ExtraText(Extra::StatisticsCopyFailed, lang));
 }

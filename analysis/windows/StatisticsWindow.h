@@ -1,5 +1,6 @@
 // The statistics window: not modal, it follows the table as rows are appended, deleted or
 // cleared, and the table's selection: the rows selected when two or more are, else all rows.
+// Escape and Ctrl+W close it.
 #pragma once
 
 #include <QItemSelectionModel>
@@ -32,10 +33,17 @@ class StatisticsWindow : public QWidget {
   QLabel* ScopeLabel;
   QTableWidget* StatisticsTable;
   QLabel* NoteLabel;
+  QLabel* NoticeLabel;
   QPushButton* CopyButton;
 
- private:
+  // "Copy": the figures as text on the clipboard; success is told in the notice line, a failure
+  // in a message box.
   void CopyClick();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
   // The rows the figures cover when two or more are selected; else empty (all rows).
   std::vector<int> SelectedRows() const;
 

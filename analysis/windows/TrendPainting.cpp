@@ -1,5 +1,6 @@
 #include "analysis/windows/TrendPainting.h"
 
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -115,11 +116,18 @@ void PaintTrend(const TrendPicture& p, QPainter& painter) {
   painter.restore();
 }
 
-QImage RenderTrend(std::span<const RowNumbers> rows, QSize size, const TrendWords& words, const QFont& font) {
-  QImage image(size, QImage::Format_RGB32);
+QImage RenderTrend(std::span<const RowNumbers> rows, QSize size, const TrendWords& words, const QFont& font,
+                   const QString& title) {
+  const int band = title.isEmpty() ? 0 : QFontMetrics(font).height() + 8;
+  QImage image(QSize(size.width(), size.height() + band), QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
   painter.setFont(font);
+  if (band > 0) {
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(8, 0, size.width() - 16, band), Qt::AlignLeft | Qt::AlignVCenter, title);
+    painter.translate(0, band);
+  }
   PaintTrend(LayOutTrend(rows, QSizeF(size), words, MeasureFor(font, &image)), painter);
   return image;
 }

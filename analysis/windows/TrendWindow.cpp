@@ -2,8 +2,11 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImageWriter>
+#include <QKeyEvent>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QSaveFile>
@@ -11,6 +14,8 @@
 
 #include "analysis/windows/StatisticsCells.h"
 #include "analysis/windows/TrendPainting.h"
+#include "analysis/windows/WindowHabits.h"
+#include "analysis/windows/WindowTexts.h"
 #include "i18n/ExtraTexts.h"
 #include "widgets/Look.h"
 
@@ -44,15 +49,20 @@ void TrendView::paintEvent(QPaintEvent*) {
 }
 
 TrendWindow::TrendWindow(const ReadingSeries& series, const i18n::LanguageState& language, QWidget* parent)
-    : QWidget(parent, Qt::Window), AskImagePath(AskImagePathWithDialog), series_(series), language_(language) {
+    : QWidget(parent, Qt::Window),
+      AskImagePath(AskImagePathWithDialog),
+      Now([] { return QDateTime::currentDateTime(); }),
+      series_(series),
+      language_(language) {
   setObjectName(QStringLiteral("TrendWindow"));
   // An open trend window never keeps the program running once the main window is closed.
   setAttribute(Qt::WA_QuitOnClose, false);
 
   Canvas = new TrendView(series_, this);
+  NoticeLabel = Named(new QLabel(this), "NoticeLabel");
   SaveButton = Named(new QPushButton(this), "SaveButton");
   auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
+  buttons->addWidget(NoticeLabel, 1);
   buttons->addWidget(SaveButton);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Canvas, 1);
@@ -63,8 +73,27 @@ TrendWindow::TrendWindow(const ReadingSeries& series, const i18n::LanguageState&
   ApplyLanguage();
 }
 
+void TrendWindow::keyPressEvent(QKeyEvent* event) {
+  if (IsCloseKey(*event)) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+QString TrendWindow::ImageTitle() const {
+  const int lang = language_.LanguageIndex;
+  const QString serial = InstrumentSerial ? InstrumentSerial().trimmed() : QString();
+  return i18n::ExtraText(Extra::TrendTitle, lang) + QStringLiteral(" · ") +
+         Text(WindowText::ImageTitle, lang)
+             .arg(QLocale::system().toString(Now(), QLocale::ShortFormat),
+                  serial.isEmpty() ? QStringLiteral("?") : serial)
+             .arg(series_.Rows().size());
+}
+
 void TrendWindow::ApplyLanguage() {
   const int lang = language_.LanguageIndex;
+  NoticeLabel->clear();
   setWindowTitle(i18n::ExtraText(Extra::TrendTitle, lang));
   SaveButton->setText(i18n::ExtraText(Extra::TrendSaveImage, lang));
   Canvas->SetWords({i18n::ExtraText(Extra::TrendValueAxis, lang), i18n::ExtraText(Extra::TrendRowAxis, lang),
@@ -77,9 +106,13 @@ bool TrendWindow::SaveImageClick() {
       AskImagePath(this, i18n::ExtraText(Extra::TrendSaveImageTitle, lang),
                    i18n::ExtraText(Extra::TrendImageFilter, lang), language_.BasePath + QStringLiteral("trend.png"));
   if (path.isEmpty()) return false;
-  const QImage image = RenderTrend(series_.Rows(), Canvas->size(), Canvas->Words(), Canvas->font());
+  NoticeLabel->clear();
+  const QImage image = RenderTrend(series_.Rows(), Canvas->size(), Canvas->Words(), Canvas->font(), ImageTitle());
   QString reason;
-  if (WritePng(image, path, reason)) return true;
+  if (WritePng(image, path, reason)) {
+    ShowNotice(NoticeLabel, Text(WindowText::Saved, lang).arg(QFileInfo(path).fileName()));
+    return true;
+  }
   QMessageBox::critical(
       this, i18n::ExtraText(Extra::ErrorTitle, lang),
       i18n::ExtraText(Extra::TrendImageWriteFailed, lang).arg(QDir::toNativeSeparators(path), reason));

@@ -1,8 +1,11 @@
 // The trend window: not modal, it plots the 20° and 60° values of every row against the row
 // number and repaints as rows are appended, deleted or cleared. "Save image…" writes the picture
-// as a PNG file.
+// as a PNG file, with a title line that says when, from which instrument and how many readings.
+// Escape and Ctrl+W close it.
 #pragma once
 
+#include <QDateTime>
+#include <QLabel>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
@@ -42,12 +45,23 @@ class TrendWindow : public QWidget {
   std::function<QString(QWidget* parent, const QString& title, const QString& filter, const QString& suggested)>
       AskImagePath;
 
+  // The instrument's serial number as the main window shows it, for the saved picture's title.
+  std::function<QString()> InstrumentSerial;
+  // Seam for tests: the moment the picture is saved.
+  std::function<QDateTime()> Now;
+
   // "Save image…": asks for the file and writes the canvas's picture to it as PNG. A failure is
-  // told to the operator; returns whether a file was written.
+  // told to the operator, success in the window's notice line; returns whether a file was written.
   bool SaveImageClick();
+  // The title line of a picture saved now.
+  QString ImageTitle() const;
 
   TrendView* Canvas;
+  QLabel* NoticeLabel;
   QPushButton* SaveButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   const ReadingSeries& series_;

@@ -150,6 +150,13 @@ TEST(ReadingSeries, FollowsAppendsDeletionsEditsAndClearsAsIfCountedAfresh) {
   while (model.Count() > 3) model.RemoveRowAt(model.Count() / 2);
   ExpectSame(series.AllRows(), Fresh(model), "three rows left");
 
+  // The only reading with more decimals deleted: the figures go back to one decimal.
+  model.AppendRow(Row("", "", "1000005.125", "51,25"));
+  EXPECT_EQ(series.AllRows().g20.values.Decimals(), 3);
+  EXPECT_EQ(series.AllRows().g60.values.Decimals(), 2);
+  model.RemoveRowAt(model.Count() - 1);
+  ExpectSame(series.AllRows(), Fresh(model), "the reading with more decimals deleted");
+
   // An edited comment changes no figure.
   const int before = changes;
   model.SetComment(0, "new comment");

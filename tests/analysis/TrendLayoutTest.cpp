@@ -56,18 +56,18 @@ TEST(TrendLayout, FourReadingsWithGapsAndLetters) {
   const TrendPicture p = analysis::LayOutTrend(rows, {400, 300}, kWords, kMeasure);
 
   // Values 10 to 45 on a scale of 0 to 50 in steps of 10; labels up to 14 pixels wide.
-  EXPECT_EQ(p.plot, QRectF(QPointF(30, 24), QPointF(388, 216)));
+  EXPECT_EQ(p.plot, QRectF(QPointF(30, 30), QPointF(388, 216)));
   EXPECT_EQ(p.lanes, QRectF(QPointF(30, 226), QPointF(388, 262)));
   EXPECT_EQ(p.low, 0);
   EXPECT_EQ(p.high, 50);
   EXPECT_FALSE(p.dense);
 
-  // Rows 1 to 4 at x = 36 + 115.33 * (row - 1); a value v at y = 216 - 3.84 * v.
+  // Rows 1 to 4 at x = 36 + 115.33 * (row - 1); a value v at y = 216 - 3.72 * v.
   using Runs = std::vector<std::vector<QPointF>>;
-  EXPECT_EQ(Rounded(p.lines[analysis::kSeries20]), (Runs{{{36, 177.6}}, {{266.67, 100.8}, {382, 62.4}}}));
-  EXPECT_EQ(Rounded(p.lines[analysis::kSeries60]), (Runs{{{36, 139.2}, {151.33, 120}}, {{382, 43.2}}}));
-  EXPECT_EQ(Rounded({p.markers[0]}), (Runs{{{36, 177.6}, {266.67, 100.8}, {382, 62.4}}}));
-  EXPECT_EQ(Rounded({p.markers[1]}), (Runs{{{36, 139.2}, {151.33, 120}, {382, 43.2}}}));
+  EXPECT_EQ(Rounded(p.lines[analysis::kSeries20]), (Runs{{{36, 178.8}}, {{266.67, 104.4}, {382, 67.2}}}));
+  EXPECT_EQ(Rounded(p.lines[analysis::kSeries60]), (Runs{{{36, 141.6}, {151.33, 123}}, {{382, 48.6}}}));
+  EXPECT_EQ(Rounded({p.markers[0]}), (Runs{{{36, 178.8}, {266.67, 104.4}, {382, 67.2}}}));
+  EXPECT_EQ(Rounded({p.markers[1]}), (Runs{{{36, 141.6}, {151.33, 123}, {382, 48.6}}}));
 
   // The letters in their lanes, beneath their rows.
   ASSERT_EQ(p.modes.size(), 3u);
@@ -82,7 +82,7 @@ TEST(TrendLayout, FourReadingsWithGapsAndLetters) {
   }
 
   EXPECT_EQ(Texts(p, TrendText::Anchor::Right),
-            (QStringList{"0@24,216", "10@24,178", "20@24,139", "30@24,101", "40@24,62", "50@24,24", "L@24,232",
+            (QStringList{"0@24,216", "10@24,179", "20@24,142", "30@24,104", "40@24,67", "50@24,30", "L@24,232",
                          "C@24,244", "D@24,256"}));
   EXPECT_EQ(Texts(p, TrendText::Anchor::Centre),
             (QStringList{"1@36,272", "2@151,272", "3@267,272", "4@382,272", "Row@209,286"}));
@@ -126,10 +126,40 @@ TEST(TrendLayout, ScaleAndEmptyPlot) {
   }
 }
 
+// Where a text lies, by the measure the layout was given.
+QRectF Box(const TrendText& t) {
+  const double w = kMeasure.width(t.text);
+  const double x = t.anchor == TrendText::Anchor::Left    ? t.at.x()
+                   : t.anchor == TrendText::Anchor::Right ? t.at.x() - w
+                                                          : t.at.x() - w / 2;
+  return {x, t.at.y() - kMeasure.height / 2, w, kMeasure.height};
+}
+
+TEST(TrendLayout, NoTwoTextsOverlap) {
+  const std::vector<std::vector<RowNumbers>> tables = {
+      {Reading(85.3, 90.1), Reading(84.9, 91.5)},
+      {Reading(1000.5, 2), Reading(3, 4)},
+      {},
+  };
+  for (const QSizeF size : {QSizeF(400, 300), QSizeF(360, 220), QSizeF(900, 600)}) {
+    for (const auto& rows : tables) {
+      const TrendPicture p = analysis::LayOutTrend(rows, size, kWords, kMeasure);
+      for (std::size_t i = 0; i < p.texts.size(); ++i) {
+        for (std::size_t j = i + 1; j < p.texts.size(); ++j) {
+          EXPECT_FALSE(Box(p.texts[i]).intersects(Box(p.texts[j])))
+              << p.texts[i].text.toStdString() << " / " << p.texts[j].text.toStdString() << " at " << size.width();
+        }
+      }
+    }
+  }
+}
+
 TEST(TrendLayout, ManyRowsKeepEveryPeakInOneColumnEach) {
-  // 10,000 rows on 347 pixel columns: a single high reading, a stretch of dashes, D letters.
+  // 10,000 rows on 347 pixel columns: a single high reading, a single low one, a stretch of
+  // dashes, D letters.
   std::vector<RowNumbers> rows(10000, Reading(50, 60));
   rows[5000].g20 = 99;
+  rows[3000].g60 = 5;
   for (int i = 7000; i < 7100; ++i) rows[static_cast<std::size_t>(i)].g20 = kNone;
   rows[9000].letters20 = analysis::kLetterD;
   const TrendPicture p = analysis::LayOutTrend(rows, {400, 300}, kWords, kMeasure);
@@ -147,6 +177,11 @@ TEST(TrendLayout, ManyRowsKeepEveryPeakInOneColumnEach) {
   }
   EXPECT_LE(points, 4u * 347u);
   EXPECT_DOUBLE_EQ(top, analysis::TrendY(p, 99)) << "the peak is drawn";
+  double bottom = -1e9;
+  for (const auto& run : p.lines[1]) {
+    for (const QPointF& q : run) bottom = std::max(bottom, q.y());
+  }
+  EXPECT_DOUBLE_EQ(bottom, analysis::TrendY(p, 5)) << "the dip is drawn";
   // One tick in the D lane, in the column of row 9001.
   ASSERT_EQ(p.modes.size(), 1u);
   EXPECT_EQ(p.modes[0].lane, 2);

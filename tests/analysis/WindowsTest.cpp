@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <QtTest/QTest>
 
 #include "analysis/ReadingSeries.h"
 #include "analysis/windows/StatisticsWindow.h"
@@ -92,6 +93,7 @@ TEST(StatisticsWindow, FiguresOfAKnownSeriesInTheOperatorsLanguage) {
             "With mode L\t1\t1\t\r\n"
             "With mode C\t1\t1\t\r\n"
             "With mode D\t1\t1\t\r\n");
+  EXPECT_EQ(w.NoticeLabel->text(), "Copied to the clipboard.");
 
   // German: the texts and the decimal comma.
   t.language.LanguageIndex = i18n::kGerman;
@@ -100,6 +102,22 @@ TEST(StatisticsWindow, FiguresOfAKnownSeriesInTheOperatorsLanguage) {
   EXPECT_EQ(w.CopyButton->text(), "Kopieren");
   EXPECT_EQ(w.StatisticsTable->horizontalHeaderItem(2)->text(), "Glanzschleier H");
   EXPECT_EQ(Shown(w)[2], "Mittelwert | 85,43 | 89,90 | 5,07");
+}
+
+// Both windows close with Escape and with Ctrl+W.
+TEST(AnalysisWindows, EscapeAndCtrlWCloseThem) {
+  Table t;
+  StatisticsWindow statistics(t.series, &t.selection, t.language);
+  analysis::TrendWindow trend(t.series, t.language);
+  for (QWidget* w : {static_cast<QWidget*>(&statistics), static_cast<QWidget*>(&trend)}) {
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+      w->show();
+      ASSERT_TRUE(w->isVisible());
+      QTest::keyClick(w, key.key(), key.keyboardModifiers());
+      EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString() << " " << key.toCombined();
+    }
+  }
 }
 
 TEST(StatisticsWindow, FollowsTheTableAndItsSelection) {
@@ -152,6 +170,9 @@ TEST(TrendWindow, SaveImageWritesThePictureAsPngOrSaysWhyNot) {
   t.model.AppendRow(Row("D", "", "84.9", "---"));
   t.language.LanguageIndex = i18n::kFrench;
   analysis::TrendWindow w(t.series, t.language);
+  w.InstrumentSerial = [] { return QStringLiteral("QX31804711"); };
+  const QDateTime when(QDate(2026, 12, 8), QTime(16, 45, 12));
+  w.Now = [&] { return when; };
   w.resize(640, 400);
   w.show();
   EXPECT_EQ(w.windowTitle(), "Tendance");
@@ -169,7 +190,21 @@ TEST(TrendWindow, SaveImageWritesThePictureAsPngOrSaysWhyNot) {
   QImageReader reader(answer);
   EXPECT_EQ(reader.format(), "png");
   const QImage image = reader.read();
-  EXPECT_EQ(image.size(), w.Canvas->size());
+  // The picture beneath a title line that says when, from which instrument and how many readings.
+  const QString imageTitle = w.ImageTitle();
+  EXPECT_TRUE(imageTitle.startsWith("Tendance · " + QLocale::system().toString(when, QLocale::ShortFormat) + " · "))
+      << imageTitle.toStdString();
+  EXPECT_TRUE(imageTitle.endsWith(QString::fromUtf8("N° de série QX31804711 · 2\u00a0mesures")))
+      << imageTitle.toStdString();
+  EXPECT_EQ(image.width(), w.Canvas->width());
+  EXPECT_GT(image.height(), w.Canvas->height());
+  const int band = image.height() - w.Canvas->height();
+  bool titled = false;
+  for (int y = 0; y < band && !titled; ++y) {
+    for (int x = 0; x < image.width() / 2 && !titled; ++x) titled = qGray(image.pixel(x, y)) < 128;
+  }
+  EXPECT_TRUE(titled) << "the title line is drawn";
+  EXPECT_EQ(w.NoticeLabel->text(), QString::fromUtf8("Enregistré sous trend.png."));
   // Both series are in the picture.
   bool blue = false, orange = false;
   for (int y = 0; y < image.height(); ++y) {

@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QProcess>
 #include <QRadioButton>
 
 #include "analysis/windows/ReadingAnalysis.h"
 #include "app/Program.h"
+#include "report/windows/ReadingsReport.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
 #include "usb/simbus/SimBus.h"
@@ -42,11 +44,15 @@ TEST(AnalysisMenu, TheTableMenuOpensBothWindowsWhichFollowTheTableAndTheLanguage
   app::ProcessState state;
   app::Program program(state, bus);
   app::TMainForm& w = *program.MainForm;
+  // As the program's main() offers it.
+  report::ReadingsReport readings(w.Rows(), state.Language, &w);
+  readings.CurrentInstrument = [&w] { return report::Instrument{w.SerialNr->text(), w.Label7->text()}; };
+  readings.OfferIn(w.Analysis());
   ModalAnswerer answers;
 
   QMenu* menu = OpenMenu(w, QContextMenuEvent::Mouse);
   ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(Items(menu), (QStringList{"Statistics…", "Trend…"}));
+  EXPECT_EQ(Items(menu), (QStringList{"Statistics…", "Trend…", "Report…"}));
   Pick(menu, "StatisticsAction");
   menu = OpenMenu(w, QContextMenuEvent::Keyboard);
   ASSERT_NE(menu, nullptr);
@@ -83,8 +89,26 @@ TEST(AnalysisMenu, TheTableMenuOpensBothWindowsWhichFollowTheTableAndTheLanguage
   EXPECT_EQ(trend->Canvas->Words().rowAxis, "Zeile");
   menu = OpenMenu(w, QContextMenuEvent::Mouse);
   ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(Items(menu), (QStringList{"Statistik…", "Verlauf…"}));
-  menu->close();
+  EXPECT_EQ(Items(menu), (QStringList{"Statistik…", "Verlauf…", "Bericht…"}));
+
+  // "Bericht…": a readings report of the table's rows, in German; the window's placeholders for
+  // an instrument not connected are not printed as its identity.
+  readings.AskPath = [&dir](QWidget*, const QString&, const QString&, const QString&) {
+    return dir.File(QStringLiteral("bericht"));
+  };
+  QString written;
+  answers.ExpectMessageBox(QMessageBox::No, &written);
+  Pick(menu, "ReportAction");
+  ASSERT_TRUE(answers.WaitAllAnswered());
+  EXPECT_TRUE(written.startsWith(QStringLiteral("Der Bericht wurde in")));
+  QProcess text;
+  text.start(QStringLiteral("pdftotext"),
+             {QStringLiteral("-layout"), dir.File(QStringLiteral("bericht.pdf")), QStringLiteral("-")});
+  ASSERT_TRUE(text.waitForFinished(60000));
+  const QString report = QString::fromUtf8(text.readAllStandardOutput());
+  EXPECT_TRUE(report.contains(QLatin1String("Messwertbericht")) && report.contains(QLatin1String("85,3")) &&
+              report.contains(QLatin1String("84,9")) && report.contains(QLatin1String("90,1")));
+  EXPECT_FALSE(report.contains(QLatin1String("???")) || report.contains(QLatin1String("Messgerät")));
 
   // Clear Data empties both.
   answers.ExpectMessageBox(QMessageBox::Yes);

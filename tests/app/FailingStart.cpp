@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "app/Application.h"
+#include "app/Backend.h"
 #include "app/Program.h"
 
 namespace {
@@ -35,9 +36,15 @@ void AnswerTheErrorBox() {
 
 int main(int argc, char** argv) {
   const bool other = argc > 1 && std::strcmp(argv[1], "other") == 0;
-  return app::RunProgram(argc, argv, [other](app::ProcessState& state, usb::UsbAccess& access) {
+  // The program's own command line follows the first argument.
+  if (argc > 1) {
+    argv[1] = argv[0];
+    ++argv;
+    --argc;
+  }
+  return app::RunProgram(argc, argv, [other](app::ProcessState& state, app::Backend& backend) {
     AnswerTheErrorBox();
-    const app::TMainForm mainForm(state, access);
+    const app::TMainForm mainForm(state, backend.Access());
     if (other) throw NotAStdException();
     throw std::runtime_error("no room for the dialogs");
     return std::unique_ptr<app::Program>();

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QImageReader>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
@@ -121,6 +123,30 @@ TEST_F(Language, AChangeRewritesTheGeometryFieldInTheNewLanguage) {
     Choose(c.language);
     ClickLanguage();
     EXPECT_EQ(Window().StatusText(1), QString::fromUtf16(c.field));
+  }
+}
+
+// The toolkit's standard buttons follow the program's language; the default locale, which the
+// table's dates and decimal marks follow into the export, never does.
+TEST_F(Language, TheToolkitsButtonsFollowTheLanguageAndTheLocaleStays) {
+  Start();
+  const QLocale locale;
+  const struct {
+    int language;
+    const char* yes;
+    const char* no;
+  } cases[] = {
+      {1, "&Ja", "&Nein"},
+      {2, "&Oui", "&Non"},
+      {0, "&Yes", "&No"},
+  };
+  for (const auto& c : cases) {
+    Choose(c.language);
+    ClickLanguage();
+    const QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8(c.yes)) << c.language;
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QString::fromUtf8(c.no)) << c.language;
+    EXPECT_EQ(QLocale(), locale) << c.language;
   }
 }
 

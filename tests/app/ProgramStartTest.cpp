@@ -2,9 +2,11 @@
 // first, and a start whose windows cannot be built.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <algorithm>
 
 #include "tests/support/TestEnvironment.h"
 
@@ -60,8 +62,14 @@ TEST(ProgramStart, AnswersTheCommandLineAndEndsWithItsExitCode) {
       {program, {"--version"}, false, {}, 0, "korvanta " KORVANTA_PROJECT_VERSION "\n", {}},
       {program, {"--simulate", "--version"}, false, {}, 0, "korvanta " KORVANTA_PROJECT_VERSION "\n", {}},
       {program, {"--help"}, false, {}, 0, "Usage: ", {}},
-      {program, {"--simulate=missing.ini"}, true, {}, 2, {}, "korvanta: cannot read missing.ini"},
-      {program, {"--no-such-option"}, true, {}, 1, {}, "no-such-option"},
+      // Usage errors are told in one line and end with 2, display or not.
+      {program, {"--simulate=missing.ini"}, false, {}, 2, {}, "korvanta: cannot read missing.ini"},
+      {program, {"--simulate", "missing.ini"}, false, {}, 2, {}, "korvanta: cannot read missing.ini"},
+      {program, {"--no-such-option"}, false, {}, 2, {}, "korvanta: unknown option '--no-such-option'"},
+      {program, {"--no-such-option"}, true, {}, 2, {}, "korvanta: unknown option '--no-such-option'"},
+      {program, {"--simulate", "a.ini", "b.ini"}, false, {}, 2, {}, "korvanta: unexpected argument 'b.ini'"},
+      // A command line that can be followed, without a display: a failure at run time.
+      {program, {"--simulate"}, false, {}, 1, {}, "korvanta: the window system cannot be used"},
       // The error box speaks the stored language, and the process ends with a failure.
       {failing, {"std", "--simulate"}, true, german, 1, "Fehler\nEin unerwarteter Fehler ist aufgetreten: no room", {}},
       {failing, {"other", "--simulate"}, true, french, 1, "Erreur\nUne erreur inattendue", {}},
@@ -74,12 +82,47 @@ TEST(ProgramStart, AnswersTheCommandLineAndEndsWithItsExitCode) {
     EXPECT_EQ(run.exitCode, c.exitCode) << what.toStdString() << '\n' << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith(c.out)) << what.toStdString() << '\n' << run.out.toStdString();
     EXPECT_TRUE(run.err.contains(c.err)) << what.toStdString() << '\n' << run.err.toStdString();
+    // A failure is told in one line of the program's own, beside what the toolkit may say.
+    if (c.exitCode != 0) {
+      const QStringList lines = run.err.split(QLatin1Char('\n'));
+      EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const QString& l) { return l.startsWith("korvanta: "); }),
+                1)
+          << what.toStdString() << '\n'
+          << run.err.toStdString();
+    }
   }
   // The help names every option.
   const Outcome help = RunProcess(program, {"--help"}, false);
-  for (const char* option : {"--simulate <FILE>", "--version", "--help"}) {
+  for (const char* option : {"--simulate [<FILE>]", "--version", "--help", "Exit status:"}) {
     EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
   }
+}
+
+TEST(ProgramStart, ASimulatedRunKeepsItsJournalApartFromTheRealInstruments) {
+  ScopedWorkingDir dir;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  environment.insert(QStringLiteral("XDG_STATE_HOME"), dir.Path());
+  QProcess process;
+  process.setProcessEnvironment(environment);
+  process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  process.start(QStringLiteral(KORVANTA_PROGRAM_FILE), {QStringLiteral("--simulate")});
+  const QString folder = dir.File(QStringLiteral("korvanta"));
+  const bool opened = testing_support::WaitUntil(
+      [&] {
+        // The lock is taken before the database is made: wait for both.
+        return (QFileInfo::exists(folder + QStringLiteral("/journal-simulated.lock")) &&
+                QFileInfo::exists(folder + QStringLiteral("/journal-simulated.db"))) ||
+               process.state() == QProcess::NotRunning;
+      },
+      120000);
+  const QStringList files = QDir(folder).entryList(QDir::Files);
+  process.kill();
+  process.waitForFinished();
+  ASSERT_TRUE(opened);
+  EXPECT_TRUE(files.contains(QStringLiteral("journal-simulated.db"))) << files.join(' ').toStdString();
+  EXPECT_FALSE(files.contains(QStringLiteral("journal.db"))) << files.join(' ').toStdString();
+  EXPECT_FALSE(files.contains(QStringLiteral("journal.lock"))) << files.join(' ').toStdString();
 }
 
 }  // namespace

@@ -7,8 +7,11 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QtTest/QTest>
 
 #include "app/Program.h"
+#include "dialogs/Unit5.h"
+#include "dialogs/Unit7.h"
 #include "protocol/Messages.h"
 #include "table/ExportText.h"
 #include "table/Unit2.h"
@@ -402,6 +405,66 @@ TEST(TableHandlers, PrintingPausesPollingAndStartsItAgainAfterEveryOutcome) {
   AnswerOptions(f, 2);
   f.w().exportBClick();
   EXPECT_TRUE(f.w().Timer1->isActive());
+}
+
+// Readings brought back ahead of this run's: the table's last row is fully in view.
+TEST(TableHandlers, RowsPutAtTheFrontLeaveTheLastRowInView) {
+  Fixture f;
+  f.answers.Expect([](QWidget*) {}, QStringLiteral("the start-up admin dialog, which closes itself"));
+  f.w().show();
+  ASSERT_TRUE(testing_support::WaitUntil(
+      [&] { return !f.program->Form7->isVisible() && !f.program->Form7->Timer3->isActive(); }, 60000));
+  for (const int before : {0, 1, 30}) {
+    f.rows().Clear();
+    for (int i = 0; i < before; ++i) f.Reading(QString::number(i));
+    std::vector<table::MeasurementRow> restored(40, {{"01.01.2024", "08:00:00", "", "", "9", "9", "back"}});
+    f.rows().InsertRowsAtFront(std::move(restored));
+    QCoreApplication::processEvents();
+    const QRect last = f.w().ListView1->visualRect(f.rows().index(f.rows().Count() - 1, 0));
+    EXPECT_TRUE(f.w().ListView1->viewport()->rect().contains(last)) << before << " rows before";
+  }
+}
+
+// ---- the keyboard --------------------------------------------------------------------------
+
+// With rows in the table, Tab still goes round every visible control (the table is one stop, the
+// radio groups beneath it none), Shift+Tab goes back, and the icons open with Space and Enter.
+TEST(TableHandlers, TabGoesRoundEveryVisibleControlAndTheIconsOpenFromTheKeyboard) {
+  Fixture f;
+  f.Reading("1");
+  f.Reading("2");
+  f.answers.Expect([](QWidget*) {}, QStringLiteral("the start-up admin dialog, which closes itself"));
+  f.w().show();
+  ASSERT_TRUE(testing_support::WaitUntil(
+      [&] { return !f.program->Form7->isVisible() && !f.program->Form7->Timer3->isActive(); }, 60000));
+  f.w().activateWindow();
+  f.w().ListView1->setFocus(Qt::TabFocusReason);
+  const auto walk = [&](Qt::Key key, int steps) {
+    QStringList order;
+    for (int i = 0; i < steps; ++i) {
+      QTest::keyClick(f.w().focusWidget(), key);
+      order << f.w().focusWidget()->objectName();
+    }
+    return order;
+  };
+  const QStringList round = {"clearD", "clearL", "exportB", "langButton", "geometrie", "Image4",
+                             "Image7", "messen", "licht",   "winkel",     "ListView1"};
+  EXPECT_EQ(walk(Qt::Key_Tab, static_cast<int>(round.size())), round);
+  EXPECT_EQ(walk(Qt::Key_Backtab, 3), (QStringList{"winkel", "licht", "messen"}));
+
+  int shown = 0;
+  for (int i = 0; i < 2; ++i) {
+    f.answers.Expect([&](QWidget* modal) {
+      EXPECT_EQ(modal, f.program->Form5.get());
+      ++shown;
+      modal->close();
+    });
+  }
+  f.w().Image7->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(f.w().Image7, Qt::Key_Space);
+  QTest::keyClick(f.w().Image7, Qt::Key_Return);
+  EXPECT_TRUE(f.answers.WaitAllAnswered());
+  EXPECT_EQ(shown, 2);
 }
 
 }  // namespace

@@ -242,6 +242,27 @@ TEST(InfoDialog, LaidOutWithItsTitleRecolouredAtEveryShow) {
   }
 }
 
+// Blue links stay readable on a light window only: on a dark desktop theme they take the palette's
+// link colour, and a change of theme while the program runs is followed.
+TEST(InfoDialog, LinksTakeThePalettesLinkColourOnADarkWindow) {
+  Fixture f;
+  TForm5& d = f.form;
+  QPalette dark = d.palette();
+  dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+  dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+  dark.setColor(QPalette::Link, QColor(0x8a, 0xb4, 0xf8));
+  const QPalette light = d.palette();
+  for (const auto& [palette, colour] :
+       {std::pair{dark, QColor(0x8a, 0xb4, 0xf8)}, std::pair{light, QColor(Qt::blue)}}) {
+    d.setPalette(palette);
+    f.Show();
+    for (QLabel* l : {static_cast<QLabel*>(d.web), static_cast<QLabel*>(d.mail)}) {
+      EXPECT_EQ(l->palette().color(QPalette::WindowText), colour) << l->objectName().toStdString();
+      EXPECT_TRUE(l->font().underline());
+    }
+  }
+}
+
 TEST(InfoDialog, LinksOpenTheirAddressesOrSayWhyNot) {
   Fixture f(1);
   QList<QUrl> opened;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QFile>
+#include <csignal>
 
 #include "i18n/IniFile.h"
 #include "tests/support/TestEnvironment.h"
@@ -145,6 +147,28 @@ TEST(IniFile, FilesWithAByteOrderMarkAreReadAndWrittenInTheirOwnEncoding) {
   EXPECT_EQ(ReadFileBytes(path), Utf16(after, true));
 }
 
+// A mark directly followed by the section, and a UTF-16 character one of whose bytes is a line
+// feed (U+4E0A) in a comment: neither may move where lines begin.
+TEST(IniFile, AMarkRightBeforeTheSectionAndALineFeedByteInsideACharacter) {
+  const QString commented = QStringLiteral("[Config]\r\n; \u4E0ALanguage=2\r\nLanguage=1\r\n");
+  const QString updated = QStringLiteral("[Config]\r\n; \u4E0ALanguage=2\r\nLanguage=3\r\n");
+  const QByteArray bom("\xEF\xBB\xBF");
+  struct Case {
+    const char* name;
+    QByteArray file, updated;
+  };
+  const Case cases[] = {
+      {"UTF-8, the mark right before the section", bom + "[Config]\r\nLanguage=1\r\n",
+       bom + "[Config]\r\nLanguage=3\r\n"},
+      {"UTF-16LE", Utf16(commented, true), Utf16(updated, true)},
+      {"UTF-16BE", Utf16(commented, false), Utf16(updated, false)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(i18n::FindIniFileValue(c.file, "Config", "Language"), QByteArray("1")) << c.name;
+    EXPECT_EQ(i18n::UpdateIniFile(c.file, "Config", "Language", "3"), c.updated) << c.name;
+  }
+}
+
 TEST(IniFile, ReadsFallbackForMissingFileSectionKeyOrNonInteger) {
   ScopedWorkingDir dir;
   const QString path = dir.File(QStringLiteral("a.ini"));
@@ -173,6 +197,46 @@ TEST(IniFile, WritingCreatesTheFileAndReportsAFailure) {
   error.clear();
   EXPECT_FALSE(i18n::WriteIniValue(dir.Path(), "Config", "Language", "1", error));
   EXPECT_FALSE(error.isEmpty());
+}
+
+// A folder that takes no new file: the settings file is written in place, and a write the file
+// system cuts short (here the file size limit) is reported and the old bytes put back.
+TEST(IniFile, AWriteInPlaceCutShortIsAFailureAndTheOldBytesGoBack) {
+  struct Case {
+    const char* name;
+    rlim_t limit;
+    bool oldContentLost;
+  };
+  const Case cases[] = {
+      {"room for the old bytes", 105, false},
+      {"not even room for them", 20, true},
+  };
+  // 100 bytes, and 12 more with the key.
+  const QByteArray old =
+      "; settings of the gloss meter program, kept by hand in this shared folder\r\n[Config]\r\n"
+      "Printer=lab-2\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedWorkingDir dir;
+    testing_support::LockedFolder locked(dir, old);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = c.limit;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    QString error;
+    bool lost = false;
+    const bool written = i18n::WriteIniValue(locked.File(), "Config", "Language", "1", error, &lost);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(lost, c.oldContentLost);
+    if (!c.oldContentLost) {
+      EXPECT_EQ(ReadFileBytes(locked.File()), old);
+    }
+  }
 }
 
 }  // namespace

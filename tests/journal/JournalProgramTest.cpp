@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -224,6 +225,15 @@ TEST(JournalProgram, AJournalThatCannotBeKeptIsToldOnceInTheOperatorsLanguageAnd
          testing_support::WriteFileBytes(dir.filePath("korvanta/journal.db"), QByteArray(5000, 'z'));
        },
        false, u"Journal des mesures", u"Il a été conservé sous « ", "could not be used", true},
+      {"a journal of a newer version, left as it is", i18n::kGerman, "korvanta",
+       [](const QTemporaryDir& dir) {
+         QDir().mkpath(dir.filePath("korvanta"));
+         sqlite3* db = nullptr;
+         sqlite3_open(QFile::encodeName(dir.filePath("korvanta/journal.db")).constData(), &db);
+         sqlite3_exec(db, "CREATE TABLE reading (x); PRAGMA user_version = 2;", nullptr, nullptr, nullptr);
+         sqlite3_close(db);
+       },
+       false, u"Journal der Messwerte", u"von einer neueren Version des Programms geschrieben", "newer version", false},
       {"a journal that fills up", i18n::kEnglish, "korvanta", nullptr, true, u"Journal of the readings",
        u"cannot be written: database or disk is full", "cannot be written", false},
   };

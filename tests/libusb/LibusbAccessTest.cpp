@@ -237,6 +237,40 @@ TEST_F(LibusbBackend, ASilentInstrumentTimesOutAndTheNextReplyGoesToTheNextRead)
   EXPECT_EQ(link.TxBuf, (std::array<std::uint8_t, 8>{0xFD, 9, 9, 9, 9, 9, 9, 9}));
 }
 
+// A time-out cancels the requests of the thread that timed out, and only those: a read another
+// thread has pending on the same pipe still gets the next reply.
+TEST_F(LibusbBackend, ATimeOutCancelsOnlyTheCallingThreadsRequests) {
+  auto& device = testbed.Plug(Spec(1, 2), SilentFor(0x01));
+  Start();
+  InstrumentLink link(*access);
+  ASSERT_TRUE(link.OpenInstrument());
+
+  std::uint8_t otherData[8] = {};
+  CUsbIoBuf other(otherData, sizeof otherData);
+  other.RequestLength = 8;
+  std::promise<void> started;
+  auto otherResult = std::async(std::launch::async, [&] {
+    link.InPipe.StartRead(other);
+    started.set_value();
+    return link.InPipe.AwaitBuffer(other, 10000);
+  });
+  started.get_future().wait();
+  ASSERT_TRUE(device.WaitForPendingReads(1, 5s));
+
+  std::uint8_t frame[8] = {};
+  std::uint32_t length = 8;
+  EXPECT_EQ(link.InPipe.ReadWithTimeout(frame, length, 100), UIO_E_TIMEOUT);
+  EXPECT_EQ(device.Counters().discards, 1);
+  EXPECT_EQ(device.Counters().pendingReads, 1);
+
+  std::uint8_t request[8] = {0x5A};
+  length = 8;
+  ASSERT_EQ(link.OutPipe.WriteWithTimeout(request, length, 1000), 0u);
+  EXPECT_EQ(otherResult.get(), 0u);
+  EXPECT_EQ(other.DoneLength, 8u);
+  EXPECT_EQ(otherData[0], 0xA5);
+}
+
 TEST_F(LibusbBackend, ClosingAPipeWithAReadPendingCancelsAndWaitsForIt) {
   auto& device = testbed.Plug(Spec(1, 2), SilentFor(0x01));
   Start();

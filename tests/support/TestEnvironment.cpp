@@ -17,12 +17,12 @@ ScopedWorkingDir::ScopedWorkingDir() : previous_(QDir::currentPath()) {
 
 ScopedWorkingDir::~ScopedWorkingDir() { QDir::setCurrent(previous_); }
 
-LockedFolder::LockedFolder(const ScopedWorkingDir& dir, const QByteArray& fileContent)
+LockedFolder::LockedFolder(const ScopedWorkingDir& dir, const QByteArray& fileContent, int fileMode)
     : folder_(dir.File(QStringLiteral("locked"))), file_(folder_ + QStringLiteral("/readings.dat")) {
   EXPECT_TRUE(QDir().mkpath(folder_));
   WriteFileBytes(file_, fileContent);
   chmod(QFile::encodeName(dir.Path()).constData(), 0755);
-  chmod(QFile::encodeName(file_).constData(), 0666);
+  chmod(QFile::encodeName(file_).constData(), static_cast<mode_t>(fileMode));
   chmod(QFile::encodeName(folder_).constData(), 0555);
   if (geteuid() == 0) {
     setfsuid(65534);  // this thread only

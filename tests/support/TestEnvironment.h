@@ -28,7 +28,7 @@ class ScopedWorkingDir {
 // (as CI does).
 class LockedFolder {
  public:
-  explicit LockedFolder(const ScopedWorkingDir& dir, const QByteArray& fileContent);
+  explicit LockedFolder(const ScopedWorkingDir& dir, const QByteArray& fileContent, int fileMode = 0666);
   ~LockedFolder();
   QString File() const { return file_; }
 

@@ -107,14 +107,23 @@ TEST(Spreadsheet, TheFirstInstalledProgramIsChosenWithItsFixedArguments) {
   EXPECT_EQ(table::FindSpreadsheetProgram(path)->program, dir.File("libreoffice"));
 }
 
-TEST(Spreadsheet, IsStartedDetachedWithoutAShell) {
+TEST(Spreadsheet, IsStartedDetachedWithoutAShellAndItsOutputIsNotOurs) {
   testing_support::ScopedWorkingDir dir;
-  // The program records the arguments it was given.
-  FakeProgram(dir.File("libreoffice"), "#!/bin/sh\nprintf '%s|' \"$@\" > \"$(dirname \"$0\")/started\"\n");
-  ASSERT_TRUE(table::StartSpreadsheetProgram({dir.Path()}));
-  ASSERT_TRUE(testing_support::WaitUntil([&] { return QFile::exists(dir.File("started")); }));
+  // The program records the arguments it was given, and talks on both its outputs first.
+  FakeProgram(dir.File("libreoffice"),
+              "#!/bin/sh\necho 'spreadsheet says hello'\necho 'javaldx: Could not find a Java Runtime' >&2\n"
+              "printf '%s|' \"$@\" > \"$(dirname \"$0\")/started\"\n");
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const bool started = table::StartSpreadsheetProgram({dir.Path()});
+  const bool ran = started && testing_support::WaitUntil([&] { return QFile::exists(dir.File("started")); });
   testing_support::RunEventLoop(50);
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(ran);
   EXPECT_EQ(testing_support::ReadFileBytes(dir.File("started")), QByteArray("--calc|"));
+  EXPECT_EQ(out.find("spreadsheet says"), std::string::npos) << out;
+  EXPECT_EQ(err.find("javaldx"), std::string::npos) << err;
 }
 
 }  // namespace

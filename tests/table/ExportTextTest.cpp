@@ -139,4 +139,22 @@ TEST(ExportText, AFileThatCanOnlyBeOverwrittenInPlaceIsWrittenOnlyWithTheOperato
   EXPECT_EQ(asked, 3);
 }
 
+// A read-only file in such a folder cannot be written at all: it is refused before any question,
+// and left as it is (no "old content lost" for a file never touched).
+TEST(ExportText, AReadOnlyFileInAFolderThatTakesNoNewFileIsRefusedWithoutAQuestion) {
+  testing_support::ScopedWorkingDir dir;
+  testing_support::LockedFolder locked(dir, "old", 0444);
+  int asked = 0;
+  QString error;
+  EXPECT_EQ(table::WriteExportFile(locked.File(), "new", error,
+                                   [&] {
+                                     ++asked;
+                                     return true;
+                                   }),
+            table::WriteOutcome::Failed);
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(asked, 0);
+  EXPECT_EQ(testing_support::ReadFileBytes(locked.File()), QByteArray("old"));
+}
+
 }  // namespace

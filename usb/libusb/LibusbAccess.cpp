@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "usb/InstrumentLink.h"
+#include "usb/Trace.h"
 #include "usb/UsbIo.h"
 
 namespace usb {
@@ -544,7 +545,7 @@ LibusbAccess::Impl::Impl(Options o) : options(std::move(o)) {
     };
   }
   if (!options.notice) {
-    options.notice = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    options.notice = [](const std::string& line) { TraceWarning(line); };
   }
   if (const int r = libusb_init(&context); r != 0) {
     context = nullptr;

@@ -60,7 +60,8 @@ class LibusbAccess final : public UsbAccess {
   struct Options {
     // The identifiers of the devices served. Empty: the instrument's (IsInstrumentDescriptor).
     std::function<bool(std::uint16_t vendor, std::uint16_t product)> serves;
-    // Receives each notice line for whoever installs the program. Empty: standard error.
+    // Receives each notice line for whoever installs the program. Empty: the USB layer's warnings
+    // (usb/Trace.h), which reach standard error.
     std::function<void(const std::string&)> notice;
   };
 

@@ -1,0 +1,5 @@
+#include "journal/Log.h"
+
+namespace journal {
+Q_LOGGING_CATEGORY(lcJournal, "korvanta.journal", QtWarningMsg)
+}

@@ -1,0 +1,90 @@
+// The report's words and the messages around it, in the three languages.
+#pragma once
+
+#include <QString>
+
+namespace report {
+
+enum class ReportText {
+  TitleBatch,     // the report's title
+  TitleReadings,  // the title of a report of loose readings
+  BatchId,        // %1 batch ID
+  PageOf,         // %1 page, %2 pages
+  Provisional,    // on every page of an open batch's report
+  Product,
+  ProductNone,
+  ProductVersion,  // %1 product, %2 specification version
+  Specification,
+  SpecTarget,    // %1 angle, %2 target, %3 tolerance, %4 unit
+  SpecMinimum,   // %1 angle, %2 limit, %3 unit
+  SpecMaximum,   // %1 angle, %2 limit, %3 unit
+  SpecBetween,   // %1 angle, %2 minimum, %3 maximum, %4 unit
+  SpecNoLimits,  // %1 angle
+  SpecBand,      // %1 percentage
+  SpecHaze,      // %1 largest haze index
+  Operator,
+  Instrument,
+  InstrumentLine,  // %1 serial number, %2 firmware
+  Program,
+  FirstReading,
+  LastReading,
+  Standards,
+  StandardsLine,
+  Calibration,
+  Readings,
+  ReadingCount,  // %1 readings (a readings report)
+  Summary,       // %1 readings, %2 passes, %3 warnings, %4 fails, %5 withdrawn, %6 without value
+  BatchVerdict,
+  VerdictPass,
+  VerdictWarn,
+  VerdictFail,
+  VerdictNoValue,
+  NoVerdict,
+  Withdrawn,
+  Unit,  // gloss unit
+  StatisticsHeading,
+  HazeColumn,
+  StatCount,
+  StatMean,
+  StatDeviation,
+  StatMinimum,
+  StatMaximum,
+  StatRange,
+  TrendHeading,
+  ChartTarget,  // %1 angle
+  ChartLower,   // %1 angle
+  ChartUpper,   // %1 angle
+  ChartHazeNote,
+  ColumnNumber,
+  ColumnDate,
+  ColumnTime,
+  ColumnMode,
+  ColumnHaze,
+  ColumnVerdict,
+  ColumnComment,
+  TestedBy,
+  ApprovedBy,
+  SignatureDate,
+  Created,  // %1 date and time, %2 program and version
+  // Messages around writing it.
+  LogoUnreadable,  // %1 file, %2 reason
+  LogoNoFile,      // reason: the file is not there
+  LogoNoPicture,   // reason: no picture could be read from it
+  WriteFailed,     // %1 file, %2 reason
+  Cancelled,
+  MenuReport,
+  SaveTitle,
+  PdfFilter,
+  Replace,     // %1 file; a Yes/No question
+  Written,     // %1 file; a Yes/No question: open it?
+  OpenFailed,  // %1 file
+  Writing,
+  Cancel,
+  NoReadings,
+  ReportTitle,  // title of the report's message boxes
+};
+
+// The text in language `languageIndex` (English for any other value).
+QString Text(ReportText id, int languageIndex);
+
+}  // namespace report
