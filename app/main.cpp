@@ -5,12 +5,10 @@
 #include "app/Backend.h"
 #include "app/Program.h"
 #include "journal/TableJournal.h"
-#include "labsync/InitCommand.h"
 #include "report/windows/ReadingsReport.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(QStringLiteral(KORVANTA_VERSION));
-  if (const std::optional<int> status = labsync::RunInitLabDatabase(argc, argv)) return *status;
   return app::RunProgram(argc, argv, [](app::ProcessState& state, app::Backend& backend) {
     auto program = std::make_unique<app::Program>(state, backend.Access());
     // The table's rows survive an abnormal end; a normal one (the window closed) empties the

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <cstdio>
-#include <cstring>
 
 #include "i18n/Language.h"
 #include "labsync/Connection.h"
@@ -12,7 +11,6 @@
 namespace labsync {
 namespace {
 
-constexpr char kOption[] = "--init-lab-database";
 constexpr std::chrono::milliseconds kConnectTimeout{30'000};
 // Creating the tables takes moments; the rest is for locks other sessions may hold on them.
 constexpr std::chrono::milliseconds kInitTimeout{300'000};
@@ -24,31 +22,10 @@ void Print(std::FILE* stream, const QString& line) {
 
 }  // namespace
 
-std::optional<int> RunInitLabDatabase(int argc, char** argv) {
-  std::optional<QByteArray> conninfo;
-  bool asked = false;
-  const std::size_t length = std::strlen(kOption);
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (std::strncmp(a, kOption, length) != 0) continue;
-    if (a[length] == '=') {
-      asked = true;
-      conninfo = QByteArray(a + length + 1);
-    } else if (a[length] == '\0') {
-      asked = true;
-      if (i + 1 < argc) conninfo = QByteArray(argv[++i]);
-    }
-  }
-  if (!asked) return std::nullopt;
-
+int InitLabDatabase(const QByteArray& conninfo) {
   const int lang = i18n::ReadLanguageSetting(i18n::WorkingDirectoryBasePath());
-  if (!conninfo) {
-    Print(stderr, Text(LabSyncText::InitNeedsConnection, lang));
-    return 2;
-  }
-
   Connection connection;
-  Outcome outcome = connection.Open(*conninfo, In(kConnectTimeout));
+  Outcome outcome = connection.Open(conninfo, In(kConnectTimeout));
   InitReport report;
   if (outcome.Ok()) outcome = InitSchema(connection, In(kInitTimeout), report);
   if (!outcome.Ok()) {

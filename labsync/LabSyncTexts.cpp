@@ -131,9 +131,6 @@ constexpr i18n::TextRow<T> kRows[] = {
      u"Weder %1 noch %2 existiert: keine Rechte vergeben.", u"Ni %1 ni %2 n’existe\u00A0: aucun droit accordé."},
     {T::InitFailed, u"The lab database cannot be set up: %1", u"Die Labordatenbank kann nicht eingerichtet werden: %1",
      u"La base de données du laboratoire ne peut pas être configurée\u00A0: %1"},
-    {T::InitNeedsConnection, u"--init-lab-database needs a connection string: --init-lab-database=CONNINFO",
-     u"--init-lab-database braucht eine Verbindungsangabe: --init-lab-database=CONNINFO",
-     u"--init-lab-database a besoin d’une chaîne de connexion\u00A0: --init-lab-database=CONNINFO"},
 };
 
 }  // namespace

@@ -34,14 +34,13 @@ enum class LabSyncText {
   BadLocalData,  // %1 which change and field
   OutboxUnreadable,
   // --init-lab-database.
-  InitCreated,          // %1 version
-  InitUpgraded,         // %1 from, %2 to
-  InitRenewed,          // %1 version
-  InitLeftNewerMinor,   // %1 server's version, %2 ours
-  InitRolesGranted,     // %1 role names
-  InitNoRoles,          // %1, %2 the two role names
-  InitFailed,           // %1 the reason
-  InitNeedsConnection,  // the option came without a connection string
+  InitCreated,         // %1 version
+  InitUpgraded,        // %1 from, %2 to
+  InitRenewed,         // %1 version
+  InitLeftNewerMinor,  // %1 server's version, %2 ours
+  InitRolesGranted,    // %1 role names
+  InitNoRoles,         // %1, %2 the two role names
+  InitFailed,          // %1 the reason
 };
 
 // The text `id` in language `languageIndex` (0 English, 1 German, 2 French).

@@ -145,7 +145,7 @@ TEST_F(SchemaTest, InitLabDatabaseCommand) {
        1,
        "The lab database does not exist on the server."},
       {{"--init-lab-database=host=/nonexistent"}, 1, "The server of the lab database cannot be reached."},
-      {{"--init-lab-database"}, 2, "--init-lab-database needs a connection string"},
+      {{"--init-lab-database"}, 2, "needs a value"},
   };
   for (const Case& c : cases) {
     QTemporaryDir folder;  // no settings file there: the messages are English
