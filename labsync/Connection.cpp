@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -223,7 +224,11 @@ Outcome Connection::Open(const QByteArray& conninfo, Deadline deadline, std::chr
   // the stop signal. A little beyond the deadline, since the job keeps it itself except inside a
   // name lookup.
   const auto job = std::make_shared<ConnectJob>();
-  std::thread(RunConnect, job, conninfo, deadline).detach();
+  try {
+    std::thread(RunConnect, job, conninfo, deadline).detach();
+  } catch (const std::system_error&) {
+    return Outcome::Fail(Failure::Unreachable);  // no thread to be had now; the next try may get one
+  }
   for (;;) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline + kJobGrace - Clock::now());
     pollfd fds[2] = {{job->doneFd, POLLIN, 0}, {stop_ != nullptr ? stop_->Fd() : -1, POLLIN, 0}};
