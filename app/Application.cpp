@@ -14,6 +14,7 @@
 #include "i18n/DataFiles.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/widgets/Help.h"
+#include "labsync/InitCommand.h"
 
 namespace app {
 namespace {
@@ -152,6 +153,10 @@ int RunProgram(int argc, char** argv, const WindowMaker& makeWindows) {
       return Status(ExitStatus::Done);
     case CommandLine::Request::Run:
       break;
+  }
+  // A command for the lab's administrator, answered without a window.
+  if (line.IsSet(QStringLiteral("init-lab-database"))) {
+    return labsync::InitLabDatabase(line.Value(QStringLiteral("init-lab-database")).toLocal8Bit());
   }
   BackendChoice choice;
   QString problem;

@@ -11,10 +11,12 @@ namespace app {
 namespace {
 
 constexpr std::array kExitStatuses = {
-    ExitStatusRow{ExitStatus::Done, "done: the main window was closed, or the help or the version was printed"},
+    ExitStatusRow{ExitStatus::Done,
+                  "done: the main window was closed, the help or the version was printed, or the lab database "
+                  "was set up"},
     ExitStatusRow{ExitStatus::Failure,
-                  "a failure at run time: no display, or the windows could not be built (the reason is on "
-                  "standard error and, with a display, in an error box)"},
+                  "a failure at run time: no display, the windows could not be built (the reason is on standard "
+                  "error and, with a display, in an error box), or the lab database could not be set up"},
     ExitStatusRow{ExitStatus::Usage,
                   "a usage error: an unknown option, a stray argument, a missing value, or a scenario file "
                   "that cannot be read or holds a mistake"},
@@ -27,6 +29,9 @@ constexpr std::array kOptions = {
     OptionRow{"debug", OptionValue::None, nullptr,
               "Switch on the diagnostic lines of every part of the program (see Diagnostics below) and write "
               "them to the debug log as well."},
+    OptionRow{"init-lab-database", OptionValue::Required, "CONNINFO",
+              "Create or upgrade the lab database's tables in an existing PostgreSQL database and exit; CONNINFO "
+              "is a libpq connection string, a postgresql:// address or service=NAME, without a password."},
 };
 
 // Options of the program itself that every program has.

@@ -8,7 +8,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins qt6-translations-l10n libxkbcommon-dev
-  libusb-1.0-0-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libusb-1.0-0-dev libsqlite3-dev libpq-dev libgtest-dev libgmock-dev libbenchmark-dev
+  postgresql # the tests' own throw-away servers for the lab database (initdb, pg_ctl)
   umockdev libumockdev-dev
   fonts-liberation poppler-utils qpdf xvfb xauth locales
   "$@"

@@ -455,7 +455,8 @@ TEST_F(LibusbBackend, TwoHundredUnplugsLeaveNoFileDescriptorOrMemoryBehind) {
   const long long heapGrowth = static_cast<long long>(HeapInUse()) - static_cast<long long>(heap);
   std::printf("%d unplugs, %d of them during a read: %d file descriptors and %lld bytes of heap more than after %d\n",
               kCycles, duringRead, fdGrowth, heapGrowth, kSettled);
-  EXPECT_EQ(fdGrowth, 0);
+  // None more; one fewer is a descriptor that an event thread held for a moment at the first count.
+  EXPECT_LE(fdGrowth, 0);
   EXPECT_LT(heapGrowth, 64 * 1024);
 }
 

@@ -1,0 +1,241 @@
+#include "labsync/LabQueries.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "labsync/Schema.h"
+
+namespace labsync {
+namespace {
+
+// Times come as milliseconds since the epoch, so that no time format of the server's needs reading.
+constexpr const char* kListSql = R"(
+SELECT b.batch_uuid, b.station_uuid, s.name, b.batch_id, b.product, b.operator,
+       (extract(epoch FROM b.started_at) * 1000)::bigint, b.started_utc_offset,
+       CASE WHEN last.event = 'closed' THEN (extract(epoch FROM last.happened_at) * 1000)::bigint END,
+       c.n, c.passes, c.warnings, c.fails
+  FROM korvanta.batches b
+  JOIN korvanta.stations s ON s.station_uuid = b.station_uuid
+  LEFT JOIN LATERAL (SELECT e.event, e.happened_at FROM korvanta.batch_events e
+                      WHERE e.batch_uuid = b.batch_uuid
+                      ORDER BY e.happened_at DESC, e.station_sequence DESC LIMIT 1) last ON true
+  LEFT JOIN LATERAL (SELECT count(*) AS n,
+                            count(*) FILTER (WHERE r.verdict = 'PASS') AS passes,
+                            count(*) FILTER (WHERE r.verdict = 'WARN') AS warnings,
+                            count(*) FILTER (WHERE r.verdict = 'FAIL') AS fails
+                       FROM korvanta.readings r
+                      WHERE r.batch_uuid = b.batch_uuid
+                        AND NOT EXISTS (SELECT 1 FROM korvanta.withdrawals w
+                                         WHERE w.reading_uuid = r.reading_uuid)) c ON true
+ WHERE ($1::text = '' OR b.batch_id ILIKE $1 OR b.product ILIKE $1 OR b.operator ILIKE $1 OR s.name ILIKE $1)
+   AND ($2::bigint IS NULL OR b.started_at >= to_timestamp($2::bigint / 1000.0))
+   AND ($3::bigint IS NULL OR b.started_at < to_timestamp($3::bigint / 1000.0))
+   AND ($4::uuid IS NULL OR b.station_uuid = $4::uuid)
+ ORDER BY b.started_at DESC, b.batch_uuid
+ LIMIT $5)";
+
+constexpr const char* kBatchSql = R"(
+SELECT r.reading_uuid, (extract(epoch FROM r.taken_at) * 1000)::bigint, r.taken_utc_offset,
+       r.date_text, r.time_text, r.mode_20, r.mode_60, r.value_20_text, r.value_60_text,
+       r.value_20, r.value_60, coalesce(cc.comment, r.comment),
+       r.verdict_20, r.verdict_60, r.verdict_haze, r.verdict, r.serial, r.firmware,
+       (SELECT (extract(epoch FROM min(w.withdrawn_at)) * 1000)::bigint
+          FROM korvanta.withdrawals w WHERE w.reading_uuid = r.reading_uuid)
+  FROM korvanta.readings r
+  LEFT JOIN LATERAL (SELECT c.comment FROM korvanta.comment_changes c
+                      WHERE c.reading_uuid = r.reading_uuid
+                      ORDER BY c.changed_at DESC, c.station_sequence DESC LIMIT 1) cc ON true
+ WHERE r.batch_uuid = $1::uuid
+ ORDER BY r.taken_at, r.station_sequence)";
+
+// Reads one row's fields and remembers the first that does not hold what it must.
+class RowReader {
+ public:
+  RowReader(const Result& result, int row, const char* table) : result_(result), row_(row), table_(table) {}
+
+  const Outcome& Problem() const { return problem_; }
+
+  QUuid Uuid(int column, const char* name) {
+    const QUuid uuid = result_.IsNull(row_, column) ? QUuid() : QUuid::fromString(result_.Text(row_, column));
+    if (uuid.isNull()) Fail(name);
+    return uuid;
+  }
+  QString Text(int column, const char* name, int longest, bool nullable = false, bool mayBeEmpty = true) {
+    if (result_.IsNull(row_, column)) {
+      if (!nullable) Fail(name);
+      return {};
+    }
+    const QString text = result_.Text(row_, column);
+    qsizetype characters = text.size();
+    for (const QChar c : text) {
+      if (c.isHighSurrogate()) --characters;
+    }
+    if (characters > longest || (!mayBeEmpty && text.isEmpty())) Fail(name);
+    return text;
+  }
+  std::optional<std::int64_t> Integer(int column, const char* name, std::int64_t least, std::int64_t most,
+                                      bool nullable = false) {
+    if (result_.IsNull(row_, column)) {
+      if (!nullable) Fail(name);
+      return std::nullopt;
+    }
+    bool ok = false;
+    const qlonglong value = result_.Bytes(row_, column).toLongLong(&ok);
+    if (!ok || value < least || value > most) {
+      Fail(name);
+      return std::nullopt;
+    }
+    return value;
+  }
+  // A numeric's text with at most two decimals, as hundredths.
+  std::optional<std::int64_t> Hundredths(int column, const char* name) {
+    if (result_.IsNull(row_, column)) return std::nullopt;
+    const QByteArray text = result_.Bytes(row_, column);
+    const int point = text.indexOf('.');
+    const QByteArray whole = point < 0 ? text : text.left(point);
+    QByteArray fraction = point < 0 ? QByteArray() : text.mid(point + 1);
+    bool ok = !whole.isEmpty() && whole.size() <= 13 && fraction.size() <= 2;
+    for (char c : fraction) ok = ok && c >= '0' && c <= '9';
+    const qlonglong units = ok ? whole.toLongLong(&ok) : 0;
+    fraction = fraction.leftJustified(2, '0');
+    const long long cents = ok ? fraction.toLongLong(&ok) : 0;
+    const bool negative = whole.startsWith('-');
+    const long long value = units * 100 + (negative ? -cents : cents);
+    if (!ok || value > limits::kHundredths || value < -limits::kHundredths) {
+      Fail(name);
+      return std::nullopt;
+    }
+    return value;
+  }
+  std::int64_t Count(int column, const char* name) {
+    return Integer(column, name, 0, std::numeric_limits<std::int64_t>::max()).value_or(0);
+  }
+  // Milliseconds since the epoch, shown at `offset` seconds from UTC.
+  std::optional<QDateTime> Instant(int column, const char* name, int offset, bool nullable = false) {
+    // Years 1 to 9999, the span QDateTime and ISO 8601 share.
+    constexpr std::int64_t kFirst = -62135596800000LL;
+    constexpr std::int64_t kLast = 253402300799999LL;
+    const std::optional<std::int64_t> ms = Integer(column, name, kFirst, kLast, nullable);
+    if (!ms) return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(*ms, Qt::OffsetFromUTC, offset);
+  }
+  int Offset(int column, const char* name) {
+    return static_cast<int>(Integer(column, name, -64800, 64800).value_or(0));
+  }
+  Verdict VerdictOf(int column, const char* name) {
+    if (result_.IsNull(row_, column)) return Verdict::NotJudged;
+    const QByteArray text = result_.Bytes(row_, column);
+    for (Verdict v : {Verdict::Pass, Verdict::Warn, Verdict::Fail, Verdict::NoValue}) {
+      if (VerdictText(v) == text) return v;
+    }
+    Fail(name);
+    return Verdict::NotJudged;
+  }
+
+ private:
+  void Fail(const char* name) {
+    if (!problem_.Ok()) return;
+    problem_ =
+        Outcome::Fail(Failure::BadData,
+                      QStringLiteral("%1.%2, row %3").arg(QLatin1String(table_), QLatin1String(name)).arg(row_ + 1));
+  }
+
+  const Result& result_;
+  const int row_;
+  const char* const table_;
+  Outcome problem_;
+};
+
+std::optional<QByteArray> MsParam(const QDateTime& at) {
+  if (!at.isValid()) return std::nullopt;
+  return QByteArray::number(at.toMSecsSinceEpoch());
+}
+
+// ILIKE's pattern for "contains", with its wildcards in the operator's text taken literally.
+QByteArray ContainsPattern(const QString& text) {
+  if (text.isEmpty()) return QByteArray("");
+  QString escaped;
+  for (const QChar c : text) {
+    if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_')) escaped += QLatin1Char('\\');
+    escaped += c;
+  }
+  return (QLatin1Char('%') + escaped + QLatin1Char('%')).toUtf8();
+}
+
+}  // namespace
+
+Outcome ListBatches(Connection& connection, const BatchFilter& filter, Deadline deadline, std::vector<LabBatch>& out) {
+  out.clear();
+  Result result;
+  Outcome outcome = connection.Query(
+      {kListSql,
+       {ContainsPattern(filter.text), MsParam(filter.from), MsParam(filter.until),
+        filter.station.isNull() ? std::nullopt
+                                : std::optional<QByteArray>(filter.station.toString(QUuid::WithoutBraces).toLatin1()),
+        QByteArray::number(std::max(1, filter.limit))}},
+      deadline, result);
+  if (!outcome.Ok()) return outcome;
+  if (result.Columns() != 13) return Outcome::Fail(Failure::BadData, QStringLiteral("batches"));
+  std::vector<LabBatch> batches;
+  batches.reserve(static_cast<std::size_t>(result.Rows()));
+  for (int row = 0; row < result.Rows(); ++row) {
+    RowReader r(result, row, "batches");
+    LabBatch b;
+    b.batch = r.Uuid(0, "batch_uuid");
+    b.station = r.Uuid(1, "station_uuid");
+    b.stationName = r.Text(2, "station", limits::kName, false, false);
+    b.batchId = r.Text(3, "batch_id", limits::kBatchId, false, false);
+    b.product = r.Text(4, "product", limits::kName, true, false);
+    b.operatorName = r.Text(5, "operator", limits::kName);
+    const int offset = r.Offset(7, "started_utc_offset");
+    b.startedAt = r.Instant(6, "started_at", offset).value_or(QDateTime());
+    b.closedAt = r.Instant(8, "closed_at", offset, true);
+    b.readings = r.Count(9, "readings");
+    b.passes = r.Count(10, "passes");
+    b.warnings = r.Count(11, "warnings");
+    b.fails = r.Count(12, "fails");
+    if (!r.Problem().Ok()) return r.Problem();
+    batches.push_back(std::move(b));
+  }
+  out = std::move(batches);
+  return {};
+}
+
+Outcome ReadBatch(Connection& connection, const QUuid& batch, Deadline deadline, std::vector<LabReading>& out) {
+  out.clear();
+  Result result;
+  Outcome outcome = connection.Query({kBatchSql, {batch.toString(QUuid::WithoutBraces).toLatin1()}}, deadline, result);
+  if (!outcome.Ok()) return outcome;
+  if (result.Columns() != 19) return Outcome::Fail(Failure::BadData, QStringLiteral("readings"));
+  std::vector<LabReading> readings;
+  readings.reserve(static_cast<std::size_t>(result.Rows()));
+  for (int row = 0; row < result.Rows(); ++row) {
+    RowReader r(result, row, "readings");
+    LabReading x;
+    x.reading = r.Uuid(0, "reading_uuid");
+    const int offset = r.Offset(2, "taken_utc_offset");
+    x.takenAt = r.Instant(1, "taken_at", offset).value_or(QDateTime());
+    x.date = r.Text(3, "date_text", limits::kShortText);
+    x.time = r.Text(4, "time_text", limits::kShortText);
+    x.mode20 = r.Text(5, "mode_20", limits::kCode);
+    x.mode60 = r.Text(6, "mode_60", limits::kCode);
+    x.value20Text = r.Text(7, "value_20_text", limits::kShortText);
+    x.value60Text = r.Text(8, "value_60_text", limits::kShortText);
+    x.value20 = r.Hundredths(9, "value_20");
+    x.value60 = r.Hundredths(10, "value_60");
+    x.comment = r.Text(11, "comment", limits::kComment);
+    x.verdict20 = r.VerdictOf(12, "verdict_20");
+    x.verdict60 = r.VerdictOf(13, "verdict_60");
+    x.verdictHaze = r.VerdictOf(14, "verdict_haze");
+    x.verdict = r.VerdictOf(15, "verdict");
+    x.serial = r.Text(16, "serial", limits::kCode);
+    x.firmware = r.Text(17, "firmware", limits::kCode);
+    x.withdrawnAt = r.Instant(18, "withdrawn_at", offset, true);
+    if (!r.Problem().Ok()) return r.Problem();
+    readings.push_back(std::move(x));
+  }
+  out = std::move(readings);
+  return {};
+}
+
+}  // namespace labsync
