@@ -84,7 +84,7 @@ double TrendY(const TrendPicture& picture, double value) {
 }
 
 TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const TrendWords& words,
-                         const TextMeasure& measure, std::span<const double> alsoShow) {
+                         const TextMeasure& measure, std::span<const double> alsoShow, const SpecView* spec) {
   TrendPicture p;
   const double h = measure.height;
   const int n = static_cast<int>(rows.size());
@@ -120,6 +120,16 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
     if (!anyValue || !std::isfinite(v)) continue;
     lo = std::min(lo, v);
     hi = std::max(hi, v);
+  }
+  // The specification's lines stay in view.
+  if (spec != nullptr && anyValue) {
+    for (const SpecLimits& a : spec->angle) {
+      for (const std::optional<double>& v : {a.target, a.lower, a.upper}) {
+        if (!v) continue;
+        lo = std::min(lo, *v);
+        hi = std::max(hi, *v);
+      }
+    }
   }
   if (!anyValue) {
     lo = 0;
@@ -205,6 +215,24 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
   }
 
   if (!anyValue) add(p.plot.center(), TrendText::Anchor::Centre, words.empty);
+  if (spec != nullptr && anyValue) {
+    for (int s = 0; s < 2; ++s) {
+      const SpecLimits& a = spec->angle[static_cast<std::size_t>(s)];
+      const std::optional<double> values[3] = {a.target, a.lower, a.upper};
+      for (int k = 0; k < 3; ++k) {
+        if (!values[k]) continue;
+        const double y = TrendY(p, *values[k]);
+        p.specLines.push_back({QLineF(p.plot.left(), y, p.plot.right(), y), s, k == 0});
+      }
+      const ControlFlags flags = FlagControlRules(rows, s == kSeries60);
+      for (const std::vector<int>* list : {&flags.beyond3Sd, &flags.runOf8}) {
+        for (const int i : *list) {
+          p.flagged[static_cast<std::size_t>(s)].emplace_back(TrendX(p, i, n),
+                                                              TrendY(p, Value(rows[static_cast<std::size_t>(i)], s)));
+        }
+      }
+    }
+  }
   if (n == 0) return p;
 
   p.dense = n > 1 && inner / (n - 1) < kMarkerSpacing;

@@ -19,6 +19,7 @@
 #include <span>
 #include <vector>
 
+#include "analysis/Capability.h"
 #include "analysis/ReadingStatistics.h"
 
 namespace analysis {
@@ -54,6 +55,13 @@ struct ModeMark {
   bool letter = false;
 };
 
+// A horizontal line of a specification across the plot: a target or a limit of one series.
+struct SpecLine {
+  QLineF line;
+  int series = kSeries20;
+  bool target = false;
+};
+
 struct TrendPicture {
   QRectF plot;   // the frame the values are drawn in
   QRectF lanes;  // the three mode lanes, beneath the plot
@@ -69,6 +77,10 @@ struct TrendPicture {
   // Per series, one marker per value; empty when dense.
   std::array<std::vector<QPointF>, 2> markers;
   std::vector<ModeMark> modes;
+  // With a specification: its targets and limits, and per series the values that the
+  // control-chart rules flag (beyond 3 SD of the mean, or the 8th on of a run on one side).
+  std::vector<SpecLine> specLines;
+  std::array<std::vector<QPointF>, 2> flagged;
   // Per series, a stretch of its line in the legend; its marker goes in the middle.
   std::array<QLineF, 2> legend;
   // Tick labels, axis titles, lane letters, legend names, the note of an empty plot.
@@ -79,9 +91,11 @@ struct TrendPicture {
 double TrendX(const TrendPicture& picture, int row, int rowCount);
 double TrendY(const TrendPicture& picture, double value);
 
-// `alsoShow`: values the scale takes in besides the rows' own (a specification's target and limits),
-// so that lines drawn at them stay inside the plot.
+// `alsoShow`: values the scale takes in besides the rows' own, so that lines drawn at them stay
+// inside the plot. `spec`, when given, adds its lines (the scale takes them in too) and the values
+// the control-chart rules flag.
 TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const TrendWords& words,
-                         const TextMeasure& measure, std::span<const double> alsoShow = {});
+                         const TextMeasure& measure, std::span<const double> alsoShow = {},
+                         const SpecView* spec = nullptr);
 
 }  // namespace analysis

@@ -421,6 +421,11 @@ QString TMainForm::CommentText() const { return state_.Table.CommentBuffer; }
 void TMainForm::AppendReading(const protocol::ReadingRow& row) {
   table::MeasurementRow measurement;
   std::copy(row.begin(), row.end(), measurement.texts.begin());
+  // The reading's identity in the journal and the lab record, given as it is taken.
+  measurement.uuid = QUuid::createUuid();
+  const QDateTime& taken = cycle_.ReadingTime();
+  measurement.takenMsecs = taken.toMSecsSinceEpoch();
+  measurement.utcOffsetSeconds = taken.offsetFromUtc();
   AppendReadingRow(measurement);
 }
 

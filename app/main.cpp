@@ -5,6 +5,9 @@
 #include "app/Backend.h"
 #include "app/Program.h"
 #include "journal/TableJournal.h"
+#include "lab/Settings.h"
+#include "lab/windows/LabWindows.h"
+#include "protocol/Messages.h"
 #include "report/windows/ReadingsReport.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +23,18 @@ int main(int argc, char** argv) {
     journal->setParent(window);
     QObject::connect(window, &app::TMainForm::StartupSequenceEnded, journal,
                      &journal::TableJournal::StartupSequenceEnded);
+    // Batches, specifications and their lasting record; a simulated run keeps its own. "Batch…"
+    // follows "Statistics…" and "Trend…" in the table's menu.
+    auto* lab =
+        new lab::LabWindows(window->Rows(), window->Analysis(), state.Language, window,
+                            lab::RecordPath(app::RecordName(backend.Records(), QLatin1String(lab::kRecordBaseName))),
+                            lab::DefaultSettingsPath(), [window, &state] {
+                              return lab::BatchSession::Instrument{protocol::SerialNumber(state.Cycle.SerialChars),
+                                                                   window->Label7->text().trimmed()};
+                            });
+    lab->setParent(window);
+    QObject::connect(window, &app::TMainForm::StartupSequenceEnded, lab, &lab::LabWindows::StartupSequenceEnded);
+    QObject::connect(window, &app::TMainForm::LanguageApplied, lab, &lab::LabWindows::ApplyLanguage);
     // "Report…", the last item of the table's menu: a PDF report of the table's rows.
     auto* readings = new report::ReadingsReport(window->Rows(), state.Language, window);
     readings->setParent(window);

@@ -125,6 +125,8 @@ constexpr TextRow<Extra> kRows[] = {
     {Extra::StatisticsCopyFailed, u"The statistics could not be put on the clipboard.",
      u"Die Statistik konnte nicht in die Zwischenablage gelegt werden.",
      u"Les statistiques n'ont pas pu être placées dans le presse-papiers."},
+    {Extra::StatisticsBatch, u"Batch %1: %2 readings", u"Charge %1: %2 Messwerte", u"Lot %1 : %2 mesures"},
+    {Extra::StatisticsSpecification, u"Specification", u"Spezifikation", u"Spécification"},
     {Extra::TrendSaveImage, u"Save image…", u"Bild speichern…", u"Enregistrer l'image…"},
     {Extra::TrendValueAxis, u"Gloss (GU)", u"Glanz (GE)", u"Brillance (UB)"},
     {Extra::TrendRowAxis, u"Row", u"Zeile", u"Ligne"},

@@ -36,31 +36,33 @@ enum class Extra {
   JournalRestoreLater,  // the restore question's button that leaves the rows for the next start
   JournalNewer,         // %1 file: a newer version of the program wrote it; this one runs without a journal
   // Statistics and trend of the readings, opened from the table's context menu.
-  MenuStatistics,         // menu item
-  MenuTrend,              // menu item
-  StatisticsTitle,        // window title
-  TrendTitle,             // window title
-  StatisticsAllRows,      // %1 number of rows
-  StatisticsSelected,     // %1 number of selected rows
-  StatisticsHaze,         // column heading of the haze index
-  StatisticsValues,       // row: values counted
-  StatisticsLeftOut,      // row: rows whose value is no number
-  StatisticsMean,         // row
-  StatisticsDeviation,    // row: sample standard deviation
-  StatisticsMinimum,      // row
-  StatisticsMaximum,      // row
-  StatisticsRange,        // row
-  StatisticsWithLetter,   // row: %1 a mode letter
-  StatisticsHazeNote,     // the window's one-line note on the haze index
-  StatisticsCopy,         // button
-  StatisticsCopyFailed,   // the statistics could not be put on the clipboard
-  TrendSaveImage,         // button
-  TrendValueAxis,         // the value axis, in gloss units
-  TrendRowAxis,           // the row number axis
-  TrendEmpty,             // the plot while no value is a number
-  TrendImageFilter,       // file type of the save dialog
-  TrendImageWriteFailed,  // %1 file, %2 reason
-  TrendSaveImageTitle,    // title of the save dialog
+  MenuStatistics,           // menu item
+  MenuTrend,                // menu item
+  StatisticsTitle,          // window title
+  TrendTitle,               // window title
+  StatisticsAllRows,        // %1 number of rows
+  StatisticsSelected,       // %1 number of selected rows
+  StatisticsHaze,           // column heading of the haze index
+  StatisticsValues,         // row: values counted
+  StatisticsLeftOut,        // row: rows whose value is no number
+  StatisticsMean,           // row
+  StatisticsDeviation,      // row: sample standard deviation
+  StatisticsMinimum,        // row
+  StatisticsMaximum,        // row
+  StatisticsRange,          // row
+  StatisticsWithLetter,     // row: %1 a mode letter
+  StatisticsHazeNote,       // the window's one-line note on the haze index
+  StatisticsCopy,           // button
+  StatisticsCopyFailed,     // the statistics could not be put on the clipboard
+  StatisticsBatch,          // %1 batch ID, %2 number of readings
+  StatisticsSpecification,  // row: the limits of a batch's specification
+  TrendSaveImage,           // button
+  TrendValueAxis,           // the value axis, in gloss units
+  TrendRowAxis,             // the row number axis
+  TrendEmpty,               // the plot while no value is a number
+  TrendImageFilter,         // file type of the save dialog
+  TrendImageWriteFailed,    // %1 file, %2 reason
+  TrendSaveImageTitle,      // title of the save dialog
 };
 
 // The text in language `languageIndex` (English for any other value).

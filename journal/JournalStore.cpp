@@ -1,25 +1,13 @@
-// How a change reaches the disk, and what a kill leaves behind.
-//
-// The journal runs in WAL mode with synchronous=NORMAL: a commit appends its pages to the
-// write-ahead log with write() and returns without waiting for the disk. From that moment the
-// change survives a crash or a kill of the program: it is in the kernel's page cache, and the next
-// open replays the log. To survive a power cut it must be synced as well. A thread of the
-// journal's own does that after each commit, away from the caller: an fdatasync of the log, which
-// involves none of SQLite's locks, so the caller's next commit never waits for it. Once the log
-// has grown past 1000 pages the same thread folds it into the database file (a passive
-// checkpoint, which syncs log and database), so that the log starts again instead of growing; the
-// caller's own connection makes no checkpoints.
+// How a change reaches the disk, and what a kill leaves behind: as every store of the program,
+// in WAL mode with its log synced by a thread of its own (storage/Sqlite.h says how). A kill at any
+// point leaves the journal as its last commit or the one before left it; a power cut loses at most
+// the commits since the last sync, i.e. those of the last moments.
 //
 // Measured with bench_journal on the development machine (ext4 on a virtual disk, 2 loaded
 // cores): an fdatasync of the log takes milliseconds, and with synchronous=FULL that would be
 // part of the tick; SQLite's checkpoint holds a lock across its two syncs that a commit beginning
 // meanwhile waits for, which made commits 10 ms apart take up to 12 ms at the 99th percentile when
 // every commit was checkpointed. Figures in bench/README.md.
-//
-// A kill at any point leaves one of two states: the journal as the last commit left it, or as the
-// commit before. A commit whose log frames were only partly written when the process died has no
-// valid commit frame, and the next open ignores it. A power cut loses at most the commits since the
-// last sync, i.e. those of the last moments.
 #include "journal/JournalStore.h"
 
 #include <sqlite3.h>
@@ -27,64 +15,25 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <cerrno>
-#include <cstring>
-#else
-#include <QLockFile>
 #endif
 
 namespace journal {
 namespace {
 
-// A lock SQLite takes inside this process (the sync thread's checkpoint) is held for moments.
-constexpr int kBusyTimeoutMs = 2000;
-// The log is folded into the database file once it holds this many pages (SQLite's own default).
-constexpr int kCheckpointFrames = 1000;
+using storage::BindText;
+using storage::ColumnText;
+using storage::FromUtf8;
+using storage::Query;
+using storage::Use;
 
-QString FromUtf8(const char* text) { return QString::fromUtf8(text != nullptr ? text : ""); }
-
-// Errors that say the file is not a journal this program can use, as opposed to a disk or a
-// folder that does not let it write.
 // The journal's folder and files are the user's alone, whatever the umask: they hold the readings
 // and comments. Rights found wider (an older version, a copied folder) are narrowed.
 constexpr int kFolderMode = 0700;
 constexpr int kFileMode = 0600;
-
-void KeepToOwner(const QString& path, int mode) {
-#ifdef Q_OS_UNIX
-  const QByteArray name = QFile::encodeName(path);
-  struct stat info {};
-  if (::lstat(name.constData(), &info) != 0 || S_ISLNK(info.st_mode)) return;
-  if (static_cast<int>(info.st_mode & 07777) != mode) ::chmod(name.constData(), static_cast<mode_t>(mode));
-#else
-  Q_UNUSED(path);
-  Q_UNUSED(mode);
-#endif
-}
-
-bool IsUnusable(int rc) {
-  switch (rc & 0xff) {
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-    case SQLITE_ERROR:
-    case SQLITE_SCHEMA:
-    case SQLITE_MISMATCH:
-    case SQLITE_FORMAT:
-    case SQLITE_RANGE:
-      return true;
-    default:
-      return false;
-  }
-}
 
 }  // namespace
 
@@ -94,271 +43,6 @@ QString DefaultFolder() {
   return base + QStringLiteral("/korvanta");
 }
 
-// ---- the lock that keeps a second copy of the program away ---------------------------------
-
-class JournalStore::FolderLock {
- public:
-  enum class Result { Held, InUse, Failed };
-
-  Result Take(const QString& path, QString& problem) {
-#ifdef Q_OS_UNIX
-    // flock, because the kernel drops it when the process dies, however it dies; close-on-exec,
-    // so that a program the export starts does not inherit it and outlive us holding it.
-    const QByteArray name = QFile::encodeName(path);
-    fd_ = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
-    if (fd_ < 0) {
-      problem = QString::fromLocal8Bit(std::strerror(errno));
-      return Result::Failed;
-    }
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return Result::Held;
-    const int error = errno;
-    ::close(fd_);
-    fd_ = -1;
-    problem = QString::fromLocal8Bit(std::strerror(error));
-    return error == EWOULDBLOCK ? Result::InUse : Result::Failed;
-#else
-    file_ = std::make_unique<QLockFile>(path);
-    file_->setStaleLockTime(0);
-    if (file_->tryLock(0)) return Result::Held;
-    const bool inUse = file_->error() == QLockFile::LockFailedError;
-    file_.reset();
-    problem = QStringLiteral("the lock file cannot be created");
-    return inUse ? Result::InUse : Result::Failed;
-#endif
-  }
-
-  ~FolderLock() {
-#ifdef Q_OS_UNIX
-    if (fd_ >= 0) ::close(fd_);
-#endif
-  }
-
- private:
-#ifdef Q_OS_UNIX
-  int fd_ = -1;
-#else
-  std::unique_ptr<QLockFile> file_;
-#endif
-};
-
-// ---- prepared statements -------------------------------------------------------------------
-
-class JournalStore::Statement {
- public:
-  Statement(sqlite3* db, const char* sql, int& rc) {
-    rc = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
-  }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  sqlite3_stmt* get() const { return stmt_; }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-};
-
-namespace {
-
-// One use of a prepared statement: reset when the use ends, so that no read transaction stays
-// open behind it (an open one would hold back the sync thread's checkpoint).
-class Use {
- public:
-  explicit Use(sqlite3_stmt* stmt) : stmt_(stmt) {}
-  ~Use() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
-  }
-  Use(const Use&) = delete;
-  Use& operator=(const Use&) = delete;
-  sqlite3_stmt* operator*() const { return stmt_; }
-
- private:
-  sqlite3_stmt* stmt_;
-};
-
-void BindText(sqlite3_stmt* stmt, int index, const QString& text) {
-  // constData() is never null, so an empty text is stored as '' and not as NULL.
-  sqlite3_bind_text16(stmt, index, text.constData(), static_cast<int>(text.size() * 2), SQLITE_STATIC);
-}
-
-QString ColumnText(sqlite3_stmt* stmt, int column) {
-  const void* data = sqlite3_column_text16(stmt, column);
-  const int bytes = sqlite3_column_bytes16(stmt, column);
-  if (data == nullptr) return QString();
-  return QString(static_cast<const QChar*>(data), bytes / 2);
-}
-
-// Runs `sql` and gives the first column of its first row as text.
-int Query(sqlite3* db, const char* sql, QString* firstValue = nullptr) {
-  sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
-  if (rc != SQLITE_OK) return rc;
-  bool first = true;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    if (first && firstValue != nullptr)
-      *firstValue = FromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    first = false;
-  }
-  sqlite3_finalize(stmt);
-  return rc == SQLITE_DONE ? SQLITE_OK : rc;
-}
-
-}  // namespace
-
-// ---- the sync thread -----------------------------------------------------------------------
-
-class JournalStore::Syncer {
- public:
-  static std::unique_ptr<Syncer> Start(const QString& path, QString& error) {
-    sqlite3* db = nullptr;
-    const int rc =
-        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-      error = FromUtf8(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-      sqlite3_close(db);
-      return nullptr;
-    }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    // A connection that has not read the database yet does not know it is in WAL mode, and its
-    // checkpoints would do nothing.
-    QString mode;
-    if (Query(db, "PRAGMA journal_mode", &mode) != SQLITE_OK || mode != QLatin1String("wal")) {
-      error = FromUtf8(sqlite3_errmsg(db));
-      sqlite3_close(db);
-      return nullptr;
-    }
-    int log = -1;
-#ifdef Q_OS_UNIX
-    // The log of a database in WAL mode exists while a connection has it open, and keeps its
-    // inode until the last connection closes.
-    log = ::open(QFile::encodeName(path + QStringLiteral("-wal")).constData(), O_RDONLY | O_CLOEXEC);
-    if (log < 0) {
-      error = QStringLiteral("the log cannot be opened: ") + QString::fromLocal8Bit(std::strerror(errno));
-      sqlite3_close(db);
-      return nullptr;
-    }
-#endif
-    return std::unique_ptr<Syncer>(new Syncer(db, log));
-  }
-
-  ~Syncer() {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-#ifdef Q_OS_UNIX
-    ::close(log_);
-#endif
-    sqlite3_close(db_);
-  }
-  Syncer(const Syncer&) = delete;
-  Syncer& operator=(const Syncer&) = delete;
-
-  // Something was committed: sync it; fold the log into the database file too when it has grown.
-  void Poke(bool checkpoint) {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      ++requested_;
-      checkpointDue_ = checkpointDue_ || checkpoint;
-    }
-    wake_.notify_one();
-  }
-
-  QString Error() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return error_;
-  }
-
-  SyncFigures Figures() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return figures_;
-  }
-
-  void SetBeforeSync(std::function<void()> hook) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    beforeSync_ = std::move(hook);
-  }
-
-  bool WaitSynced() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const std::uint64_t target = requested_;
-    synced_.wait(lock, [&] { return done_ >= target || !error_.isEmpty(); });
-    return error_.isEmpty();
-  }
-
- private:
-  Syncer(sqlite3* db, int log) : db_(db), log_(log), thread_([this] { Run(); }) {}
-
-  // The commits are in the log: one fdatasync of it makes them survive a power cut. SQLite's locks
-  // are not involved, so the caller's commits never wait for it.
-  QString SyncLog() {
-#ifdef Q_OS_UNIX
-    if (::fdatasync(log_) != 0) return QString::fromLocal8Bit(std::strerror(errno));
-    return QString();
-#else
-    return Checkpoint();
-#endif
-  }
-
-  // Copies the log into the database file, syncing both, so that the log starts again from its
-  // beginning instead of growing. While the log and the database are synced the checkpoint holds a
-  // lock that a commit may have to wait for; it runs once per many commits.
-  QString Checkpoint() {
-    int logFrames = 0;
-    int copied = 0;
-    const int rc = sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &copied);
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return QString();  // again with the next commit
-    if (rc != SQLITE_OK) return FromUtf8(sqlite3_errmsg(db_));
-    if (logFrames < 0) return QStringLiteral("the journal is not in WAL mode");
-    return QString();
-  }
-
-  void Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [this] { return requested_ != done_ || stop_; });
-      if (requested_ == done_) break;  // stopping with nothing left to sync
-      // Commits that arrive while this sync runs are not in it: they wait for the next one.
-      const std::uint64_t target = requested_;
-      const bool checkpoint = checkpointDue_ || stop_;
-      checkpointDue_ = false;
-      const std::function<void()> beforeSync = beforeSync_;
-      lock.unlock();
-      if (beforeSync) beforeSync();
-      const auto start = std::chrono::steady_clock::now();
-      QString error = checkpoint ? Checkpoint() : QString();
-      if (error.isEmpty()) error = SyncLog();
-      const auto took = std::chrono::steady_clock::now() - start;
-      lock.lock();
-      if (!error.isEmpty()) {
-        error_ = error;
-        break;
-      }
-      ++figures_.syncs;
-      figures_.last = std::chrono::duration_cast<std::chrono::nanoseconds>(took);
-      done_ = target;
-      synced_.notify_all();
-    }
-    synced_.notify_all();
-  }
-
-  sqlite3* db_;
-  int log_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable synced_;
-  std::uint64_t requested_ = 0;
-  std::uint64_t done_ = 0;
-  bool checkpointDue_ = false;
-  bool stop_ = false;
-  std::function<void()> beforeSync_;
-  QString error_;
-  SyncFigures figures_;
-  std::thread thread_;  // last, so that it starts with everything above in place
-};
-
 // ---- opening -------------------------------------------------------------------------------
 
 JournalStore::JournalStore(const QString& folder, Durability durability, const QString& name)
@@ -367,22 +51,22 @@ JournalStore::JournalStore(const QString& folder, Durability durability, const Q
     problem_ = QStringLiteral("the folder %1 cannot be created").arg(QDir::toNativeSeparators(folder_));
     return;
   }
-  KeepToOwner(folder_, kFolderMode);
+  storage::KeepToOwner(folder_, kFolderMode);
   // The journal's files as an older version or a copy left them (its database, log, index, lock
   // and the files set aside).
   for (const QString& file : QDir(folder_).entryList({name_ + QLatin1Char('*')}, QDir::Files | QDir::Hidden))
-    KeepToOwner(folder_ + QLatin1Char('/') + file, kFileMode);
-  lock_ = std::make_unique<FolderLock>();
+    storage::KeepToOwner(folder_ + QLatin1Char('/') + file, kFileMode);
+  lock_ = std::make_unique<storage::FolderLock>();
   QString why;
   switch (lock_->Take(folder_ + QLatin1Char('/') + name_ + QStringLiteral(".lock"), why)) {
-    case FolderLock::Result::Held:
+    case storage::FolderLock::Result::Held:
       break;
-    case FolderLock::Result::InUse:
+    case storage::FolderLock::Result::InUse:
       lock_.reset();
       state_ = OpenState::InUse;
       problem_ = QStringLiteral("another copy of the program uses it");
       return;
-    case FolderLock::Result::Failed:
+    case storage::FolderLock::Result::Failed:
       lock_.reset();
       problem_ = why;
       return;
@@ -407,7 +91,7 @@ JournalStore::JournalStore(const QString& folder, Durability durability, const Q
     return;
   }
   if (durability_ == Durability::SyncAway) {
-    syncer_ = Syncer::Start(DatabasePath(), why);
+    syncer_ = storage::LogSyncer::Start(DatabasePath(), why);
     if (!syncer_) {
       CloseDatabase();
       problem_ = why;
@@ -436,11 +120,11 @@ JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
   const auto failed = [&](int code) {
     reason = FromUtf8(db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(code));
     CloseDatabase();
-    return IsUnusable(code) ? DbOutcome::Unusable : DbOutcome::Failed;
+    return storage::IsUnusable(code) ? DbOutcome::Unusable : DbOutcome::Failed;
   };
   if (rc != SQLITE_OK) return failed(rc);
   sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_busy_timeout(db_, storage::kBusyTimeoutMs);
 
   // Reading it also replays the log a killed session left behind.
   QString version;
@@ -468,10 +152,27 @@ JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
                       "CREATE TABLE reading ("
                       "  position INTEGER PRIMARY KEY,"
                       "  date TEXT NOT NULL, time TEXT NOT NULL, mode20 TEXT NOT NULL, mode60 TEXT NOT NULL,"
-                      "  value20 TEXT NOT NULL, value60 TEXT NOT NULL, comment TEXT NOT NULL);"
-                      "PRAGMA user_version = 1;",
+                      "  value20 TEXT NOT NULL, value60 TEXT NOT NULL, comment TEXT NOT NULL,"
+                      "  uuid TEXT NOT NULL DEFAULT '', taken_ms INTEGER NOT NULL DEFAULT 0,"
+                      "  utc_offset_s INTEGER NOT NULL DEFAULT 0);"
+                      "PRAGMA user_version = 2;",
                       nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return failed(rc);
+  } else if (version.toInt() == 1) {
+    // The first version's rows had no identity: they come back as rows without one (no batch has
+    // them), and the journal goes on in this version.
+    rc = sqlite3_exec(db_,
+                      "BEGIN IMMEDIATE;"
+                      "ALTER TABLE reading ADD COLUMN uuid TEXT NOT NULL DEFAULT '';"
+                      "ALTER TABLE reading ADD COLUMN taken_ms INTEGER NOT NULL DEFAULT 0;"
+                      "ALTER TABLE reading ADD COLUMN utc_offset_s INTEGER NOT NULL DEFAULT 0;"
+                      "PRAGMA user_version = 2;"
+                      "COMMIT;",
+                      nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      return failed(rc);
+    }
   } else if (version.toInt() != kSchemaVersion) {
     reason = QStringLiteral("it is not a journal of this program");
     CloseDatabase();
@@ -502,7 +203,7 @@ JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
   }
 
   struct Prepared {
-    Statement** statement;
+    storage::Statement** statement;
     const char* sql;
   };
   const Prepared prepared[] = {
@@ -510,11 +211,11 @@ JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
       {&commit_, "COMMIT"},
       {&rollback_, "ROLLBACK"},
       {&insert_,
-       "INSERT INTO reading (position, date, time, mode20, mode60, value20, value60, comment)"
-       " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"},
+       "INSERT INTO reading (position, date, time, mode20, mode60, value20, value60, comment, uuid, taken_ms,"
+       " utc_offset_s) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"},
       {&update_,
        "UPDATE reading SET date = ?2, time = ?3, mode20 = ?4, mode60 = ?5, value20 = ?6, value60 = ?7,"
-       " comment = ?8 WHERE position = ?1"},
+       " comment = ?8, uuid = ?9, taken_ms = ?10, utc_offset_s = ?11 WHERE position = ?1"},
       {&positionFromFront_, "SELECT position FROM reading WHERE position >= ?1 ORDER BY position LIMIT 1 OFFSET ?2"},
       {&positionFromBack_,
        "SELECT position FROM reading WHERE position >= ?1 ORDER BY position DESC LIMIT 1 OFFSET ?2"},
@@ -525,7 +226,7 @@ JournalStore::DbOutcome JournalStore::OpenDatabase(QString& reason) {
       {&removeBelow_, "DELETE FROM reading WHERE position < ?1"},
   };
   for (const Prepared& p : prepared) {
-    auto statement = std::make_unique<Statement>(db_, p.sql, rc);
+    auto statement = std::make_unique<storage::Statement>(db_, p.sql, rc);
     if (rc != SQLITE_OK) return failed(rc);
     *p.statement = statement.get();
     statements_.push_back(std::move(statement));
@@ -605,7 +306,7 @@ bool JournalStore::Commit() {
     if (sqlite3_step(*use) != SQLITE_DONE) return SqlFailed("commit");
   }
   if (syncer_) {
-    syncer_->Poke(logFrames_ >= kCheckpointFrames);
+    syncer_->Poke(logFrames_ >= storage::kCheckpointFrames);
     const QString error = syncer_->Error();
     if (!error.isEmpty()) return Fail(error + QStringLiteral(" (sync)"));
   }
@@ -636,10 +337,24 @@ bool JournalStore::LocatePosition(int index, std::int64_t& position) {
   return SqlFailed("locate");
 }
 
-bool JournalStore::InsertRow(std::int64_t position, const RowTexts& texts) {
+namespace {
+
+// The texts and the identity of a row, as ?2 to ?11 of the insert and the update.
+void BindRow(sqlite3_stmt* stmt, const RowRef& row, QString& uuid) {
+  for (int i = 0; i < kTextsPerRow; ++i) BindText(stmt, i + 2, row.texts[static_cast<std::size_t>(i)]);
+  uuid = row.identity.uuid.isNull() ? QString() : row.identity.uuid.toString(QUuid::WithoutBraces);
+  BindText(stmt, 9, uuid);
+  sqlite3_bind_int64(stmt, 10, row.identity.takenMsecs);
+  sqlite3_bind_int(stmt, 11, row.identity.utcOffsetSeconds);
+}
+
+}  // namespace
+
+bool JournalStore::InsertRow(std::int64_t position, const RowRef& row) {
   const Use use(insert_->get());
   sqlite3_bind_int64(*use, 1, position);
-  for (int i = 0; i < kTextsPerRow; ++i) BindText(*use, i + 2, texts[static_cast<std::size_t>(i)]);
+  QString uuid;
+  BindRow(*use, row, uuid);
   return sqlite3_step(*use) == SQLITE_DONE || SqlFailed("insert");
 }
 
@@ -699,8 +414,8 @@ bool JournalStore::Update(int first, int count, const RowAt& rowAt) {
     if (!LocatePosition(i, position)) return false;
     const Use use(update_->get());
     sqlite3_bind_int64(*use, 1, position);
-    const RowTexts& texts = rowAt(i);
-    for (int t = 0; t < kTextsPerRow; ++t) BindText(*use, t + 2, texts[static_cast<std::size_t>(t)]);
+    QString uuid;
+    BindRow(*use, rowAt(i), uuid);
     if (sqlite3_step(*use) != SQLITE_DONE) return SqlFailed("update");
   }
   return Commit();
@@ -714,20 +429,23 @@ bool JournalStore::Replace(int count, const RowAt& rowAt) {
   return true;
 }
 
-bool JournalStore::ReadLeftOver(std::vector<RowTexts>& rows) {
+bool JournalStore::ReadLeftOver(std::vector<LeftOverRow>& rows) {
   rows.clear();
   if (!Usable()) return false;
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_,
-                              "SELECT date, time, mode20, mode60, value20, value60, comment FROM reading"
-                              " WHERE position < ?1 ORDER BY position",
+                              "SELECT date, time, mode20, mode60, value20, value60, comment, uuid, taken_ms,"
+                              " utc_offset_s FROM reading WHERE position < ?1 ORDER BY position",
                               -1, &stmt, nullptr);
   if (rc != SQLITE_OK) return SqlFailed("read");
   sqlite3_bind_int64(stmt, 1, first_);
   rows.reserve(static_cast<std::size_t>(leftOver_));
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    RowTexts& texts = rows.emplace_back();
-    for (int i = 0; i < kTextsPerRow; ++i) texts[static_cast<std::size_t>(i)] = ColumnText(stmt, i);
+    LeftOverRow& row = rows.emplace_back();
+    for (int i = 0; i < kTextsPerRow; ++i) row.texts[static_cast<std::size_t>(i)] = ColumnText(stmt, i);
+    row.identity.uuid = QUuid::fromString(ColumnText(stmt, 7));
+    row.identity.takenMsecs = sqlite3_column_int64(stmt, 8);
+    row.identity.utcOffsetSeconds = sqlite3_column_int(stmt, 9);
   }
   sqlite3_finalize(stmt);
   if (rc != SQLITE_DONE) {
@@ -807,7 +525,7 @@ void JournalStore::SetPageLimit(int pages) {
   Query(db_, sql.constData());
 }
 
-JournalStore::SyncFigures JournalStore::Syncs() const { return syncer_ ? syncer_->Figures() : SyncFigures{}; }
+JournalStore::SyncFigures JournalStore::Syncs() const { return syncer_ ? syncer_->SyncFigures() : SyncFigures{}; }
 
 void JournalStore::SetBeforeSync(std::function<void()> hook) {
   if (syncer_) syncer_->SetBeforeSync(std::move(hook));

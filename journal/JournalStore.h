@@ -1,23 +1,28 @@
 // The journal of the measurement table: the table's rows kept in an SQLite database beside the
 // program's other state, changed in one transaction per change of the table, so that the rows of a
 // session that ended abnormally (a crash, a kill, a power cut) can be brought back at the next
-// start. It knows rows only as seven texts and as their index in the table; the table itself stays
-// the one place that holds them.
+// start. It knows rows only as seven texts, their identity and their index in the table; the table
+// itself stays the one place that holds them.
 //
-// The database (user_version 1): one table `reading` with one row per table row, `position`
-// (ascending in table order, with gaps) and the seven texts exactly as the table holds them, in
-// UTF-16 so that any text comes back unchanged. A normal end of the program empties it; whatever
+// The database (user_version 2): one table `reading` with one row per table row, `position`
+// (ascending in table order, with gaps), the seven texts exactly as the table holds them, in
+// UTF-16 so that any text comes back unchanged, and the reading's identity (`uuid`, '' for none;
+// `taken_ms`, `utc_offset_s`). Version 1 had no identity columns: such a journal gets them, empty,
+// when it is opened. A normal end of the program empties it; whatever
 // it holds at the next start are the rows of a session that did not end normally ("left over").
 // Rows this run journals always get positions above the left-over ones.
 #pragma once
 
 #include <QString>
+#include <QUuid>
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include "storage/Sqlite.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -27,8 +32,27 @@ namespace journal {
 inline constexpr int kTextsPerRow = 7;
 // A row as the table holds it: date, time, mode letters 20° and 60°, values 20° and 60°, comment.
 using RowTexts = std::array<QString, kTextsPerRow>;
+// The identity of a reading, given when the polling cycle took it: its UUID (null for the test
+// button's rows), the instant and its UTC offset. A row brought back keeps it, so that the lab
+// record knows the reading again and never records it twice.
+struct RowIdentity {
+  QUuid uuid;
+  std::int64_t takenMsecs = 0;
+  std::int32_t utcOffsetSeconds = 0;
+};
 // Row `index` of the table as it stands when the call is made.
-using RowAt = std::function<const RowTexts&(int index)>;
+struct RowRef {
+  // A row of texts alone has no identity.
+  RowRef(const RowTexts& rowTexts, RowIdentity rowIdentity = {})  // NOLINT(google-explicit-constructor)
+      : texts(rowTexts), identity(rowIdentity) {}
+  const RowTexts& texts;
+  RowIdentity identity;
+};
+using RowAt = std::function<RowRef(int index)>;
+struct LeftOverRow {
+  RowTexts texts;
+  RowIdentity identity;
+};
 
 // Where the journal lives: $XDG_STATE_HOME/korvanta, or ~/.local/state/korvanta when that is not
 // set to an absolute path.
@@ -56,7 +80,8 @@ enum class Durability {
 
 class JournalStore {
  public:
-  static constexpr int kSchemaVersion = 1;
+  // 2: each row's identity beside its texts; a journal of version 1 is read and taken on.
+  static constexpr int kSchemaVersion = 2;
 
   // Opens the journal `name` in `folder` (created when missing) and holds it against other copies
   // of the program until destroyed. A database that cannot be used is renamed aside and replaced by
@@ -83,7 +108,7 @@ class JournalStore {
 
   // Rows left over from a session that did not end normally, in their order.
   int LeftOverCount() const { return leftOver_; }
-  bool ReadLeftOver(std::vector<RowTexts>& rows);
+  bool ReadLeftOver(std::vector<LeftOverRow>& rows);
   // The operator's answer to the restore question. It holds whatever state the journal is in, so
   // that rows once taken back or refused are never offered again:
   // The left-over rows now stand at the front of the table, ahead of this run's rows. Writes
@@ -112,19 +137,12 @@ class JournalStore {
 
   // The syncs away from the caller's thread, for the benchmark: how many ran and how long the
   // last one took; WaitSynced blocks until everything committed so far is on the disk.
-  struct SyncFigures {
-    std::uint64_t syncs = 0;
-    std::chrono::nanoseconds last{0};
-  };
+  using SyncFigures = storage::LogSyncer::Figures;
   SyncFigures Syncs() const;
   bool WaitSynced();
   // For tests: runs in the sync thread before each sync of the log, so that a sync can be held
   // while the caller commits on.
   void SetBeforeSync(std::function<void()> hook);
-
-  class Syncer;
-  class Statement;
-  class FolderLock;
 
  private:
   enum class DbOutcome { Ready, Unusable, Newer, Failed };
@@ -139,7 +157,7 @@ class JournalStore {
   bool Commit();
   void Rollback();
   bool LocatePosition(int index, std::int64_t& position);
-  bool InsertRow(std::int64_t position, const RowTexts& texts);
+  bool InsertRow(std::int64_t position, const RowRef& row);
   bool WriteAll(int count, const RowAt& rowAt);
 
   QString folder_;
@@ -151,20 +169,20 @@ class JournalStore {
   QString setAsidePath_;
   QString setAsideReason_;
 
-  std::unique_ptr<FolderLock> lock_;
+  std::unique_ptr<storage::FolderLock> lock_;
   sqlite3* db_ = nullptr;
-  std::vector<std::unique_ptr<Statement>> statements_;
-  Statement* begin_ = nullptr;
-  Statement* commit_ = nullptr;
-  Statement* rollback_ = nullptr;
-  Statement* insert_ = nullptr;
-  Statement* update_ = nullptr;
-  Statement* positionFromFront_ = nullptr;
-  Statement* positionFromBack_ = nullptr;
-  Statement* removeRun_ = nullptr;
-  Statement* removeFrom_ = nullptr;
-  Statement* removeBelow_ = nullptr;
-  std::unique_ptr<Syncer> syncer_;
+  std::vector<std::unique_ptr<storage::Statement>> statements_;
+  storage::Statement* begin_ = nullptr;
+  storage::Statement* commit_ = nullptr;
+  storage::Statement* rollback_ = nullptr;
+  storage::Statement* insert_ = nullptr;
+  storage::Statement* update_ = nullptr;
+  storage::Statement* positionFromFront_ = nullptr;
+  storage::Statement* positionFromBack_ = nullptr;
+  storage::Statement* removeRun_ = nullptr;
+  storage::Statement* removeFrom_ = nullptr;
+  storage::Statement* removeBelow_ = nullptr;
+  std::unique_ptr<storage::LogSyncer> syncer_;
 
   // Left-over rows have positions below first_; this run's rows have first_ and above.
   int leftOver_ = 0;

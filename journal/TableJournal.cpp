@@ -19,7 +19,10 @@ TableJournal::TableJournal(table::MeasurementModel& rows, const i18n::LanguageSt
       language_(language),
       window_(window),
       store_(std::make_unique<JournalStore>(folder, Durability::SyncAway, name)),
-      rowAt_([this](int index) -> const RowTexts& { return rows_.Row(index).texts; }) {
+      rowAt_([this](int index) {
+        const table::MeasurementRow& row = rows_.Row(index);
+        return RowRef{row.texts, {row.uuid, row.takenMsecs, row.utcOffsetSeconds}};
+      }) {
   const QString file = QDir::toNativeSeparators(store_->DatabasePath());
   switch (store_->State()) {
     case OpenState::InUse:
@@ -136,7 +139,7 @@ void TableJournal::StartupSequenceEnded() {
 void TableJournal::AskRestore() {
   if (asked_ || !following_ || store_->LeftOverCount() == 0) return;
   asked_ = true;
-  std::vector<RowTexts> texts;
+  std::vector<LeftOverRow> texts;
   if (!store_->ReadLeftOver(texts)) {
     Failed();
     return;
@@ -157,7 +160,13 @@ void TableJournal::AskRestore() {
   box.exec();
   if (box.clickedButton() == box.button(QMessageBox::Yes)) {
     std::vector<table::MeasurementRow> restored(texts.size());
-    for (std::size_t i = 0; i < texts.size(); ++i) restored[i].texts = std::move(texts[i]);
+    // Each keeps its identity: the lab record knows a restored reading and never records it twice.
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      restored[i].texts = std::move(texts[i].texts);
+      restored[i].uuid = texts[i].identity.uuid;
+      restored[i].takenMsecs = texts[i].identity.takenMsecs;
+      restored[i].utcOffsetSeconds = texts[i].identity.utcOffsetSeconds;
+    }
     // They are in the journal already, just ahead of this run's rows.
     const bool adopted = store_->AdoptLeftOver();
     adopting_ = true;

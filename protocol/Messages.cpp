@@ -94,6 +94,14 @@ std::array<QString, 3> ModeLetters(std::uint8_t mode) {
           (mode & 0x08) ? QStringLiteral("D") : QStringLiteral(" ")};
 }
 
+QString SerialNumber(const std::array<std::uint8_t, 10>& chars) {
+  QString text;
+  for (const std::uint8_t ch : chars) {
+    if (ch != 0) text.append(InstrumentChar(ch));
+  }
+  return text.trimmed();
+}
+
 QString SerialText(const std::array<std::uint8_t, 10>& chars) {
   QString text;
   text.reserve(20);

@@ -78,6 +78,9 @@ std::array<QString, 3> ModeLetters(std::uint8_t mode);
 // Serial text: each of the ten characters followed by a blank; characters 0x00 contribute nothing,
 // control bytes show as blanks.
 QString SerialText(const std::array<std::uint8_t, 10>& chars);
+// The serial number itself, without the blanks the display puts between its characters (for
+// records that name the instrument).
+QString SerialNumber(const std::array<std::uint8_t, 10>& chars);
 
 // Suffix of the geometry text for a geometry code: 0 ": -----", 1 ": 60°", 2 ": 20°",
 // 3 ": 20° + 60°", anything else ": undef".

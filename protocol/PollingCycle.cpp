@@ -242,6 +242,7 @@ void PollingCycle::CompleteReading() {
   view_.ShowMeasCount(QString::number(s_.MeasCount));
   view_.ResetShot();
   const QDateTime now = Now();
+  readingTime_ = now;
   s_.DateText = ReadingDateText(now);
   s_.TimeText = ReadingTimeText(now);
   view_.AppendReading({s_.DateText, s_.TimeText, TrimText(s_.Mode20Text), TrimText(s_.Mode60Text),

@@ -68,6 +68,10 @@ class PollingCycle {
 
   void Tick();
 
+  // The moment of the reading last completed, as its date and time texts show it: the row that
+  // AppendReading receives was taken then.
+  const QDateTime& ReadingTime() const { return readingTime_; }
+
   // Seams for tests: the clock and the system's decimal separator.
   std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
   std::uint8_t DecimalSeparator = SystemDecimalSeparator();
@@ -83,6 +87,7 @@ class PollingCycle {
   Frame& frame_;
   std::function<bool()> transact_;
   CycleView& view_;
+  QDateTime readingTime_;
 };
 
 }  // namespace protocol

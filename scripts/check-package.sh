@@ -96,7 +96,8 @@ mkdir "$work/elsewhere"
 (
   cd "$work/elsewhere"
   export PATH="$root/usr/bin:$PATH"
-  export XDG_STATE_HOME="$work/state"  # the journal of this run stays in the temporary folder
+  # The journal, the lab record and the settings of this run stay in the temporary folder.
+  export XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
   # shellcheck disable=SC2016
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '

@@ -5,7 +5,9 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 #include <array>
+#include <cstdint>
 #include <deque>
 #include <vector>
 
@@ -13,9 +15,20 @@ namespace table {
 
 enum Column : int { ColDate = 0, ColTime, ColMode20, ColMode60, ColValue20, ColValue60, ColComment, kColumnCount };
 
-// One row: the caption (the date) and its six sub-texts, in column order.
+// One row: the caption (the date) and its six sub-texts, in column order, and the identity of the
+// reading it shows. The table, its exports and its printout show only the texts.
 struct MeasurementRow {
+  MeasurementRow() = default;
+  // A row of texts alone, as the test button's rows are.
+  MeasurementRow(std::array<QString, kColumnCount> rowTexts) : texts(std::move(rowTexts)) {}  // NOLINT
+
   std::array<QString, kColumnCount> texts;
+  // Given when the polling cycle completes a reading; null for the rows the test button adds.
+  QUuid uuid;
+  // The instant the reading was taken, and the UTC offset it was taken in.
+  std::int64_t takenMsecs = 0;
+  std::int32_t utcOffsetSeconds = 0;
+  bool IsReading() const { return !uuid.isNull(); }
   const QString& Caption() const { return texts[ColDate]; }
   // Sub-text i (0: time ... 5: comment).
   const QString& SubText(int i) const { return texts[static_cast<std::size_t>(i + 1)]; }

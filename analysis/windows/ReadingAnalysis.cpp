@@ -24,6 +24,7 @@ ReadingAnalysis::~ReadingAnalysis() {
   // The windows read the numbers kept here: they go first.
   delete statistics_;
   delete trend_;
+  batchSeries_.reset();
 }
 
 QMenu* ReadingAnalysis::MakeTableMenu(QWidget* parent) {
@@ -47,16 +48,38 @@ void ReadingAnalysis::ShowTableMenu(const QPoint& globalPos) {
 }
 
 void ReadingAnalysis::OpenStatistics() {
-  if (!statistics_) statistics_ = new StatisticsWindow(series_, table_.selectionModel(), language_, owner_);
+  if (!statistics_) {
+    // A batch's figures cover all its readings; the table's selection picks among the table's.
+    statistics_ = new StatisticsWindow(Series(), batchSeries_ ? nullptr : table_.selectionModel(), language_, owner_);
+    if (batchSeries_) statistics_->SetBatch(batchId_, spec_);
+  }
   Present(statistics_);
 }
 
 void ReadingAnalysis::OpenTrend() {
   if (!trend_) {
-    trend_ = new TrendWindow(series_, language_, owner_);
+    trend_ = new TrendWindow(Series(), language_, owner_);
     trend_->InstrumentSerial = [this] { return serial_ ? serial_() : QString(); };
+    if (batchSeries_) trend_->SetBatch(batchId_, spec_);
   }
   Present(trend_);
+}
+
+void ReadingAnalysis::Follow(const QAbstractItemModel* rows, const QString& batchId,
+                             const std::optional<SpecView>& spec) {
+  const bool statisticsShown = statistics_ && statistics_->isVisible();
+  const bool trendShown = trend_ && trend_->isVisible();
+  delete statistics_;
+  delete trend_;
+  batchSeries_.reset();
+  if (rows != nullptr) {
+    batchSeries_ = std::make_unique<ReadingSeries>(
+        *rows, TableColumns{table::ColMode20, table::ColMode60, table::ColValue20, table::ColValue60});
+  }
+  batchId_ = batchId;
+  spec_ = spec;
+  if (statisticsShown) OpenStatistics();
+  if (trendShown) OpenTrend();
 }
 
 void ReadingAnalysis::ApplyLanguage() {

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "analysis/ReadingSeries.h"
 #include "analysis/windows/StatisticsWindow.h"
@@ -39,7 +41,13 @@ class ReadingAnalysis : public QObject {
   // Open windows follow the language.
   void ApplyLanguage();
 
-  const ReadingSeries& Series() const { return series_; }
+  // The windows follow `rows` (the open batch's readings, in the table's columns) instead of the
+  // table while it is set, showing batch `batchId` judged against `spec`; null: the table again.
+  // Windows open at the switch open again over the new rows.
+  void Follow(const QAbstractItemModel* rows, const QString& batchId, const std::optional<SpecView>& spec);
+
+  // The rows the windows follow.
+  const ReadingSeries& Series() const { return batchSeries_ ? *batchSeries_ : series_; }
   // Null until first opened.
   StatisticsWindow* Statistics() const { return statistics_; }
   TrendWindow* Trend() const { return trend_; }
@@ -50,6 +58,9 @@ class ReadingAnalysis : public QObject {
 
  private:
   ReadingSeries series_;
+  std::unique_ptr<ReadingSeries> batchSeries_;
+  QString batchId_;
+  std::optional<SpecView> spec_;
   QAbstractItemView& table_;
   const i18n::LanguageState& language_;
   QWidget* owner_;

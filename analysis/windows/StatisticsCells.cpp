@@ -1,5 +1,7 @@
 #include "analysis/windows/StatisticsCells.h"
 
+#include <cmath>
+
 #include "analysis/GlossValue.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
@@ -49,6 +51,42 @@ StatisticsCells MakeStatisticsCells(const ReadingStatistics& s, bool selectedRow
   FillColumn(c.cells, 1, s.g60.values, s.LeftOut60(), &s.g60.letters, mark);
   FillColumn(c.cells, 2, s.haze, s.LeftOutHaze(), nullptr, mark);
   return c;
+}
+
+namespace {
+
+QString LimitsText(const SpecLimits& l, QChar mark) {
+  const auto n = [mark](double v) { return FormatNumber(v, v == std::floor(v) ? 0 : 2, mark); };
+  if (l.target && l.lower && l.upper) return n(*l.target) + QStringLiteral(" ± ") + n(*l.upper - *l.target);
+  if (l.lower && l.upper) return n(*l.lower) + QStringLiteral(" … ") + n(*l.upper);
+  if (l.lower) return QStringLiteral("≥ ") + n(*l.lower);
+  if (l.upper) return QStringLiteral("≤ ") + n(*l.upper);
+  return QString::fromUtf16(kNoFigure);
+}
+
+}  // namespace
+
+void AddBatchCells(StatisticsCells& c, const ReadingStatistics& s, const QString& batchId,
+                   const std::optional<SpecView>& spec, int languageIndex) {
+  c.scope = i18n::ExtraText(Extra::StatisticsBatch, languageIndex).arg(batchId).arg(s.rows);
+  if (!spec) return;
+  const QChar mark = DecimalMark(languageIndex);
+  const QString none = QString::fromUtf16(kNoFigure);
+  std::array<QString, 3> limits;
+  std::array<QString, 3> cp{none, none, QString()};
+  std::array<QString, 3> cpk{none, none, QString()};
+  for (std::size_t a = 0; a < 2; ++a) {
+    limits[a] = LimitsText(spec->angle[a], mark);
+    const Capability capability = ComputeCapability(a == 0 ? s.g20.values : s.g60.values, spec->angle[a]);
+    if (capability.cp) cp[a] = FormatNumber(*capability.cp, 2, mark);
+    if (capability.cpk) cpk[a] = FormatNumber(*capability.cpk, 2, mark);
+  }
+  limits[2] = spec->hazeMax ? LimitsText({std::nullopt, std::nullopt, spec->hazeMax}, mark) : none;
+  c.rowNames << i18n::ExtraText(Extra::StatisticsSpecification, languageIndex) << QStringLiteral("Cp")
+             << QStringLiteral("Cpk");
+  c.cells.push_back(limits);
+  c.cells.push_back(cp);
+  c.cells.push_back(cpk);
 }
 
 QString StatisticsClipboardText(const StatisticsCells& c) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <vector>
 
+#include "analysis/Capability.h"
 #include "analysis/GlossValue.h"
 #include "analysis/ReadingStatistics.h"
 
@@ -29,6 +30,11 @@ struct StatisticsCells {
 };
 
 StatisticsCells MakeStatisticsCells(const ReadingStatistics& statistics, bool selectedRows, int languageIndex);
+
+// The figures of batch `batchId`: its scope line, and with a specification three more rows, the
+// limits per column and Cp and Cpk per angle ("—" where they do not exist).
+void AddBatchCells(StatisticsCells& cells, const ReadingStatistics& statistics, const QString& batchId,
+                   const std::optional<SpecView>& spec, int languageIndex);
 
 // TAB-separated lines with CR LF, the heading line (scope, then the columns) first; a figure that
 // does not exist is an empty field.

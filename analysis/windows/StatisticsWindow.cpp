@@ -79,10 +79,20 @@ void StatisticsWindow::keyPressEvent(QKeyEvent* event) {
 void StatisticsWindow::ApplyLanguage() {
   const int lang = language_.LanguageIndex;
   NoticeLabel->clear();
-  setWindowTitle(i18n::ExtraText(Extra::StatisticsTitle, lang));
+  const QString title = i18n::ExtraText(Extra::StatisticsTitle, lang);
+  setWindowTitle(batchId_.isEmpty() ? title : title + QStringLiteral(" – ") + batchId_);
   NoteLabel->setText(i18n::ExtraText(Extra::StatisticsHazeNote, lang));
   CopyButton->setText(i18n::ExtraText(Extra::StatisticsCopy, lang));
   Refresh();
+}
+
+void StatisticsWindow::SetBatch(const QString& batchId, const std::optional<SpecView>& spec) {
+  batchId_ = batchId;
+  spec_ = spec;
+  const QString title = i18n::ExtraText(Extra::StatisticsTitle, language_.LanguageIndex);
+  setWindowTitle(batchId_.isEmpty() ? title : title + QStringLiteral(" – ") + batchId_);
+  Refresh();
+  resize(std::max(width(), sizeHint().width()), sizeHint().height());
 }
 
 std::vector<int> StatisticsWindow::SelectedRows() const {
@@ -103,6 +113,18 @@ void StatisticsWindow::Refresh() {
   // All rows: the running figures as they stand. Selected rows: counted afresh, in their number.
   cells_ = selected.empty() ? MakeStatisticsCells(series_.AllRows(), false, language_.LanguageIndex)
                             : MakeStatisticsCells(series_.Of(selected), true, language_.LanguageIndex);
+  if (!batchId_.isEmpty()) AddBatchCells(cells_, series_.AllRows(), batchId_, spec_, language_.LanguageIndex);
+  if (StatisticsTable->rowCount() != static_cast<int>(cells_.cells.size())) {
+    const int old = StatisticsTable->rowCount();
+    StatisticsTable->setRowCount(static_cast<int>(cells_.cells.size()));
+    for (int r = old; r < StatisticsTable->rowCount(); ++r) {
+      for (int c = 0; c < StatisticsTable->columnCount(); ++c) {
+        auto* item = new QTableWidgetItem;
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        StatisticsTable->setItem(r, c, item);
+      }
+    }
+  }
   ScopeLabel->setText(cells_.scope);
   if (cells_.columns != shownHeadings_[0] || cells_.rowNames != shownHeadings_[1]) {
     StatisticsTable->setHorizontalHeaderLabels(cells_.columns);

@@ -10,6 +10,7 @@
 #include <QTableWidget>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "analysis/ReadingSeries.h"
@@ -26,6 +27,8 @@ class StatisticsWindow : public QWidget {
 
   // Title, texts and numbers in the current language.
   void ApplyLanguage();
+  // The window shows batch `batchId` judged against `spec`: its scope, the limits, Cp and Cpk.
+  void SetBatch(const QString& batchId, const std::optional<SpecView>& spec);
   // The figures as they stand now.
   void Refresh();
   const StatisticsCells& Cells() const { return cells_; }
@@ -51,6 +54,8 @@ class StatisticsWindow : public QWidget {
   QPointer<QItemSelectionModel> selection_;
   const i18n::LanguageState& language_;
   StatisticsCells cells_;
+  QString batchId_;
+  std::optional<SpecView> spec_;
   std::array<QStringList, 2> shownHeadings_;  // of the columns and of the rows
 };
 

@@ -67,6 +67,14 @@ void PaintTrend(const TrendPicture& p, QPainter& painter) {
   painter.drawRect(p.lanes);
   for (const QLineF& line : p.ticks) painter.drawLine(line);
 
+  // A specification's lines: its targets dotted, its limits dashed, in the series' colours.
+  for (const SpecLine& l : p.specLines) {
+    QPen pen(QColor::fromRgb(l.series == kSeries20 ? kColour20 : kColour60), 1.5);
+    pen.setStyle(l.target ? Qt::DotLine : Qt::DashDotLine);
+    painter.setPen(pen);
+    painter.drawLine(l.line);
+  }
+
   // The series, clipped to the plot, 60° beneath 20°.
   painter.save();
   painter.setClipRect(p.plot.adjusted(-kMarkerRadius - 1, -kMarkerRadius - 1, kMarkerRadius + 1, kMarkerRadius + 1));
@@ -83,6 +91,10 @@ void PaintTrend(const TrendPicture& p, QPainter& painter) {
     painter.setPen(QPen(QColor::fromRgb(s == kSeries20 ? kColour20 : kColour60), 1));
     painter.setBrush(QColor::fromRgb(s == kSeries20 ? kColour20 : kColour60));
     for (const QPointF& at : p.markers[i]) Marker(painter, s, at);
+    // What the control-chart rules flag: a ring around the value, visible in any colour vision.
+    painter.setPen(QPen(Qt::black, 1.5));
+    painter.setBrush(Qt::NoBrush);
+    for (const QPointF& at : p.flagged[i]) painter.drawEllipse(at, kMarkerRadius + 3, kMarkerRadius + 3);
   }
   painter.restore();
 
@@ -117,7 +129,7 @@ void PaintTrend(const TrendPicture& p, QPainter& painter) {
 }
 
 QImage RenderTrend(std::span<const RowNumbers> rows, QSize size, const TrendWords& words, const QFont& font,
-                   const QString& title) {
+                   const QString& title, const SpecView* spec) {
   const int band = title.isEmpty() ? 0 : QFontMetrics(font).height() + 8;
   QImage image(QSize(size.width(), size.height() + band), QImage::Format_RGB32);
   image.fill(Qt::white);
@@ -128,7 +140,7 @@ QImage RenderTrend(std::span<const RowNumbers> rows, QSize size, const TrendWord
     painter.drawText(QRect(8, 0, size.width() - 16, band), Qt::AlignLeft | Qt::AlignVCenter, title);
     painter.translate(0, band);
   }
-  PaintTrend(LayOutTrend(rows, QSizeF(size), words, MeasureFor(font, &image)), painter);
+  PaintTrend(LayOutTrend(rows, QSizeF(size), words, MeasureFor(font, &image), {}, spec), painter);
   return image;
 }
 

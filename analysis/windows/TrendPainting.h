@@ -24,8 +24,8 @@ TextMeasure MeasureFor(const QFont& font, const QPaintDevice* device = nullptr);
 void PaintTrend(const TrendPicture& picture, QPainter& painter);
 
 // The whole picture of `rows` at `size`, on white, as the window shows it; with a `title` line
-// above it when one is given (the picture then grows by that line).
+// above it when one is given (the picture then grows by that line), and a specification's lines.
 QImage RenderTrend(std::span<const RowNumbers> rows, QSize size, const TrendWords& words, const QFont& font,
-                   const QString& title = QString());
+                   const QString& title = QString(), const SpecView* spec = nullptr);
 
 }  // namespace analysis

@@ -38,7 +38,12 @@ void TrendView::SetWords(const TrendWords& words) {
 }
 
 TrendPicture TrendView::Picture() const {
-  return LayOutTrend(series_.Rows(), QSizeF(size()), words_, MeasureFor(font(), this));
+  return LayOutTrend(series_.Rows(), QSizeF(size()), words_, MeasureFor(font(), this), {}, Specification());
+}
+
+void TrendView::SetSpecification(const std::optional<SpecView>& spec) {
+  spec_ = spec;
+  update();
 }
 
 void TrendView::paintEvent(QPaintEvent*) {
@@ -94,10 +99,17 @@ QString TrendWindow::ImageTitle() const {
 void TrendWindow::ApplyLanguage() {
   const int lang = language_.LanguageIndex;
   NoticeLabel->clear();
-  setWindowTitle(i18n::ExtraText(Extra::TrendTitle, lang));
+  const QString title = i18n::ExtraText(Extra::TrendTitle, lang);
+  setWindowTitle(batchId_.isEmpty() ? title : title + QStringLiteral(" – ") + batchId_);
   SaveButton->setText(i18n::ExtraText(Extra::TrendSaveImage, lang));
   Canvas->SetWords({i18n::ExtraText(Extra::TrendValueAxis, lang), i18n::ExtraText(Extra::TrendRowAxis, lang),
                     i18n::ExtraText(Extra::TrendEmpty, lang), DecimalMark(lang)});
+}
+
+void TrendWindow::SetBatch(const QString& batchId, const std::optional<SpecView>& spec) {
+  batchId_ = batchId;
+  Canvas->SetSpecification(spec);
+  ApplyLanguage();
 }
 
 bool TrendWindow::SaveImageClick() {
@@ -107,7 +119,8 @@ bool TrendWindow::SaveImageClick() {
                    i18n::ExtraText(Extra::TrendImageFilter, lang), language_.BasePath + QStringLiteral("trend.png"));
   if (path.isEmpty()) return false;
   NoticeLabel->clear();
-  const QImage image = RenderTrend(series_.Rows(), Canvas->size(), Canvas->Words(), Canvas->font(), ImageTitle());
+  const QImage image = RenderTrend(series_.Rows(), Canvas->size(), Canvas->Words(), Canvas->font(), ImageTitle(),
+                                   Canvas->Specification());
   QString reason;
   if (WritePng(image, path, reason)) {
     ShowNotice(NoticeLabel, Text(WindowText::Saved, lang).arg(QFileInfo(path).fileName()));

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "analysis/ReadingSeries.h"
 #include "analysis/TrendLayout.h"
@@ -25,6 +26,9 @@ class TrendView : public QWidget {
   const TrendWords& Words() const { return words_; }
   // The picture as the canvas lays it out at its present size.
   TrendPicture Picture() const;
+  // A batch's specification: its lines and the control-chart flags; none for the table.
+  void SetSpecification(const std::optional<SpecView>& spec);
+  const SpecView* Specification() const { return spec_ ? &*spec_ : nullptr; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -32,6 +36,7 @@ class TrendView : public QWidget {
  private:
   const ReadingSeries& series_;
   TrendWords words_;
+  std::optional<SpecView> spec_;
 };
 
 class TrendWindow : public QWidget {
@@ -40,6 +45,8 @@ class TrendWindow : public QWidget {
   TrendWindow(const ReadingSeries& series, const i18n::LanguageState& language, QWidget* parent = nullptr);
 
   void ApplyLanguage();
+  // The window shows batch `batchId` (its ID in the title) judged against `spec`.
+  void SetBatch(const QString& batchId, const std::optional<SpecView>& spec);
 
   // Seam for tests: the file the picture goes to, from a save dialog; empty when cancelled.
   std::function<QString(QWidget* parent, const QString& title, const QString& filter, const QString& suggested)>
@@ -66,6 +73,7 @@ class TrendWindow : public QWidget {
  private:
   const ReadingSeries& series_;
   const i18n::LanguageState& language_;
+  QString batchId_;
 };
 
 // The save dialog: PNG files, ".png" added to a name without an ending, a question before an

@@ -27,6 +27,9 @@ Outcome RunProcess(const QString& program, const QStringList& arguments, bool of
     environment.remove(QString::fromLatin1(name));
   if (offscreen) environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+  // The program's journal, lab record and settings stay in the test's folder.
+  for (const char* name : {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+    environment.insert(QString::fromLatin1(name), QDir::currentPath());
   QProcess process;
   process.setProcessEnvironment(environment);
   process.start(program, arguments);

@@ -230,7 +230,7 @@ TEST(JournalProgram, AJournalThatCannotBeKeptIsToldOnceInTheOperatorsLanguageAnd
          QDir().mkpath(dir.filePath("korvanta"));
          sqlite3* db = nullptr;
          sqlite3_open(QFile::encodeName(dir.filePath("korvanta/journal.db")).constData(), &db);
-         sqlite3_exec(db, "CREATE TABLE reading (x); PRAGMA user_version = 2;", nullptr, nullptr, nullptr);
+         sqlite3_exec(db, "CREATE TABLE reading (x); PRAGMA user_version = 99;", nullptr, nullptr, nullptr);
          sqlite3_close(db);
        },
        false, u"Journal der Messwerte", u"von einer neueren Version des Programms geschrieben", "newer version", false},

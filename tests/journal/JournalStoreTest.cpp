@@ -54,6 +54,16 @@ RowTexts Row(int i) {
           AwkwardComment(i)};
 }
 
+// The texts of the rows left over.
+template <typename Store>
+bool ReadTexts(Store&& store, Rows& texts) {
+  std::vector<journal::LeftOverRow> rows;
+  const bool ok = store.ReadLeftOver(rows);
+  texts.clear();
+  for (journal::LeftOverRow& row : rows) texts.push_back(std::move(row.texts));
+  return ok;
+}
+
 // A table and the journal that follows it, as the program keeps them, through runs that end
 // abnormally ("Crash") and start again.
 struct Session {
@@ -112,7 +122,7 @@ void Apply(Session& s, const Op& op) {
       s.Start();
       ASSERT_EQ(s.store->LeftOverCount(), static_cast<int>(s.leftOver.size()));
       Rows read;
-      ASSERT_TRUE(s.store->ReadLeftOver(read));
+      ASSERT_TRUE(ReadTexts(*s.store, read));
       ASSERT_EQ(read.size(), s.leftOver.size());
       for (std::size_t i = 0; i < read.size(); ++i) EXPECT_EQ(read[i], s.leftOver[i]) << "row " << i;
       break;
@@ -269,6 +279,51 @@ TEST(JournalStore, AJournalOfANewerVersionIsLeftAsItIsLikeOneInUse) {
   EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*unusable*")}, QDir::Files), QStringList());
 }
 
+TEST(JournalStore, RowsComeBackWithTheirIdentityAndAFirstVersionJournalIsTakenOn) {
+  QTemporaryDir dir;
+  const QString folder = dir.filePath(QStringLiteral("korvanta"));
+  // A journal as the first version left it, killed with one row in it.
+  ASSERT_TRUE(QDir().mkpath(folder));
+  sqlite3* old = nullptr;
+  ASSERT_EQ(sqlite3_open(QFile::encodeName(folder + QStringLiteral("/journal.db")).constData(), &old), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(old,
+                         "PRAGMA encoding = 'UTF-16'; PRAGMA journal_mode = WAL;"
+                         "CREATE TABLE reading (position INTEGER PRIMARY KEY, date TEXT NOT NULL, time TEXT NOT NULL,"
+                         " mode20 TEXT NOT NULL, mode60 TEXT NOT NULL, value20 TEXT NOT NULL, value60 TEXT NOT NULL,"
+                         " comment TEXT NOT NULL); PRAGMA user_version = 1;"
+                         "INSERT INTO reading VALUES (0, '01.02.2024', '12:00:00', '', 'C', '1,5', '---', 'old');",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(old);
+
+  const RowTexts taken = Row(2);
+  const journal::RowIdentity identity{QUuid::createUuid(), 1'765'000'000'123, -18000};
+  {
+    JournalStore store(folder);
+    ASSERT_EQ(store.State(), OpenState::Open) << store.Problem().toStdString();
+    std::vector<journal::LeftOverRow> left;
+    ASSERT_TRUE(store.ReadLeftOver(left));
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].texts[6], QStringLiteral("old"));
+    EXPECT_TRUE(left[0].identity.uuid.isNull());
+    ASSERT_TRUE(store.AdoptLeftOver());
+    // A reading appended, its comment changed: killed again.
+    ASSERT_TRUE(store.Insert(1, 1, [&](int) { return journal::RowRef{taken, identity}; }));
+    RowTexts edited = taken;
+    edited[6] = QStringLiteral("edited");
+    ASSERT_TRUE(store.Update(1, 1, [&](int) { return journal::RowRef{edited, identity}; }));
+  }
+  JournalStore next(folder);
+  std::vector<journal::LeftOverRow> left;
+  ASSERT_TRUE(next.ReadLeftOver(left));
+  ASSERT_EQ(left.size(), 2u);
+  EXPECT_TRUE(left[0].identity.uuid.isNull());
+  EXPECT_EQ(left[1].texts[6], QStringLiteral("edited"));
+  EXPECT_EQ(left[1].identity.uuid, identity.uuid);
+  EXPECT_EQ(left[1].identity.takenMsecs, identity.takenMsecs);
+  EXPECT_EQ(left[1].identity.utcOffsetSeconds, identity.utcOffsetSeconds);
+}
+
 #ifdef Q_OS_UNIX
 int Mode(const QString& path) {
   struct stat info {};
@@ -329,10 +384,10 @@ TEST(JournalStore, JournalsOfDifferentNamesShareTheFolderAndNothingElse) {
     ASSERT_TRUE(b.Insert(0, 1, [&](int i) -> const RowTexts& { return simulated[static_cast<std::size_t>(i)]; }));
   }
   Rows read;
-  ASSERT_TRUE(JournalStore(folder).ReadLeftOver(read));
+  ASSERT_TRUE(ReadTexts(JournalStore(folder), read));
   EXPECT_EQ(read, real);
   ASSERT_TRUE(
-      JournalStore(folder, journal::Durability::SyncAway, QStringLiteral("journal-simulated")).ReadLeftOver(read));
+      ReadTexts(JournalStore(folder, journal::Durability::SyncAway, QStringLiteral("journal-simulated")), read));
   EXPECT_EQ(read, simulated);
 }
 
@@ -437,7 +492,7 @@ TEST(JournalStore, WhereItCannotWriteItSaysWhyAndEveryChangeFailsQuietly) {
   }
   JournalStore next(folder);
   Rows read;
-  ASSERT_TRUE(next.ReadLeftOver(read));
+  ASSERT_TRUE(ReadTexts(next, read));
   EXPECT_EQ(read, written);
 }
 
@@ -462,7 +517,7 @@ TEST(JournalStore, ASecondCopyLeavesTheFirstOnesJournalAlone) {
   JournalStore next(folder);
   ASSERT_EQ(next.State(), OpenState::Open);
   Rows read;
-  ASSERT_TRUE(next.ReadLeftOver(read));
+  ASSERT_TRUE(ReadTexts(next, read));
   EXPECT_EQ(read, rows);
 }
 
@@ -490,7 +545,7 @@ TEST(JournalStore, ItsLogIsSyncedAfterEachCommitAndFoldedIntoTheDatabaseFileOnce
   ASSERT_TRUE(QFile::copy(store.DatabasePath(), copy + QStringLiteral("/journal.db")));
   JournalStore fromDatabaseFile(copy);
   Rows read;
-  ASSERT_TRUE(fromDatabaseFile.ReadLeftOver(read));
+  ASSERT_TRUE(ReadTexts(fromDatabaseFile, read));
   ASSERT_GE(read.size(), 500u);
   EXPECT_TRUE(std::equal(read.begin(), read.end(), table.begin()));
 }
