@@ -84,7 +84,7 @@ double TrendY(const TrendPicture& picture, double value) {
 }
 
 TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const TrendWords& words,
-                         const TextMeasure& measure, std::span<const double> alsoShow, const SpecView* spec) {
+                         const TextMeasure& measure, const SpecView* spec) {
   TrendPicture p;
   const double h = measure.height;
   const int n = static_cast<int>(rows.size());
@@ -116,16 +116,11 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
     }
   }
   const bool anyValue = lo <= hi;
-  for (const double v : alsoShow) {
-    if (!anyValue || !std::isfinite(v)) continue;
-    lo = std::min(lo, v);
-    hi = std::max(hi, v);
-  }
   // The specification's lines stay in view.
   if (spec != nullptr && anyValue) {
     for (const SpecLimits& a : spec->angle) {
       for (const std::optional<double>& v : {a.target, a.lower, a.upper}) {
-        if (!v) continue;
+        if (!v || !std::isfinite(*v)) continue;
         lo = std::min(lo, *v);
         hi = std::max(hi, *v);
       }
@@ -220,7 +215,7 @@ TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const Tr
       const SpecLimits& a = spec->angle[static_cast<std::size_t>(s)];
       const std::optional<double> values[3] = {a.target, a.lower, a.upper};
       for (int k = 0; k < 3; ++k) {
-        if (!values[k]) continue;
+        if (!values[k] || !std::isfinite(*values[k])) continue;
         const double y = TrendY(p, *values[k]);
         p.specLines.push_back({QLineF(p.plot.left(), y, p.plot.right(), y), s, k == 0});
       }

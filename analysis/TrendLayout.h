@@ -91,11 +91,9 @@ struct TrendPicture {
 double TrendX(const TrendPicture& picture, int row, int rowCount);
 double TrendY(const TrendPicture& picture, double value);
 
-// `alsoShow`: values the scale takes in besides the rows' own, so that lines drawn at them stay
-// inside the plot. `spec`, when given, adds its lines (the scale takes them in too) and the values
-// the control-chart rules flag.
+// `spec`, when given, adds its lines (the scale takes them in, so that they stay inside the plot)
+// and the values the control-chart rules flag.
 TrendPicture LayOutTrend(std::span<const RowNumbers> rows, QSizeF size, const TrendWords& words,
-                         const TextMeasure& measure, std::span<const double> alsoShow = {},
-                         const SpecView* spec = nullptr);
+                         const TextMeasure& measure, const SpecView* spec = nullptr);
 
 }  // namespace analysis

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "analysis/GlossValue.h"
 #include "i18n/ExtraTexts.h"
@@ -299,42 +300,32 @@ void Builder::Chart() {
   rows.reserve(data_.readings.size());
   for (const ReportReading& r : data_.readings) rows.push_back(r.withdrawn ? analysis::RowNumbers{} : NumbersOf(r));
 
-  struct Level {
-    int series;
-    ChartLine::Kind kind;
-    double value;
-    QString label;
-  };
-  std::vector<Level> levels;
-  if (data_.IsBatch() && data_.specification) {
-    const auto add = [&](int series, const AngleLimits& limits) {
-      const QString angle = series == analysis::kSeries20 ? QStringLiteral("20°") : QStringLiteral("60°");
-      if (limits.target) {
-        levels.push_back({series, ChartLine::Kind::Target, *limits.target, T(ReportText::ChartTarget).arg(angle)});
-      }
-      if (const auto v = limits.Lower()) {
-        levels.push_back({series, ChartLine::Kind::Limit, *v, T(ReportText::ChartLower).arg(angle)});
-      }
-      if (const auto v = limits.Upper()) {
-        levels.push_back({series, ChartLine::Kind::Limit, *v, T(ReportText::ChartUpper).arg(angle)});
-      }
-    };
-    add(analysis::kSeries20, data_.specification->g20);
-    add(analysis::kSeries60, data_.specification->g60);
-  }
-  std::vector<double> values;
-  for (const Level& l : levels) values.push_back(l.value);
+  // The specification's target and limits are the trend's own lines; the report names them.
+  std::optional<analysis::SpecView> spec;
+  if (data_.IsBatch() && data_.specification) spec = SpecViewOf(*data_.specification);
 
   PlacedChart chart;
   chart.area = QRectF(left_, y_, Width(), kChartHeight);
   const analysis::TrendWords words{i18n::ExtraText(i18n::Extra::TrendValueAxis, lang_), T(ReportText::ColumnNumber),
                                    i18n::ExtraText(i18n::Extra::TrendEmpty, lang_), mark_};
   const analysis::TextMeasure chartMeasure{Measurer(Font::Small), Line(Font::Small)};
-  chart.picture = analysis::LayOutTrend(rows, chart.area.size(), words, chartMeasure, values);
-  for (const Level& l : levels) {
-    const double y = analysis::TrendY(chart.picture, l.value);
-    chart.lines.push_back(
-        {l.series, l.kind, QLineF(chart.picture.plot.left(), y, chart.picture.plot.right(), y), l.label});
+  chart.picture = analysis::LayOutTrend(rows, chart.area.size(), words, chartMeasure, spec ? &*spec : nullptr);
+  for (const analysis::SpecLine& l : chart.picture.specLines) {
+    const QString angle = l.series == analysis::kSeries20 ? QStringLiteral("20°") : QStringLiteral("60°");
+    ChartLine line{l.series, l.target ? ChartLine::Kind::Target : ChartLine::Kind::Limit, l.line, QString()};
+    if (l.target) {
+      line.label = T(ReportText::ChartTarget).arg(angle);
+    } else {
+      // A limit line is the lower one where it lies at the lower limit's height.
+      const analysis::SpecLimits& limits = spec->angle[static_cast<std::size_t>(l.series)];
+      const double y = l.line.y1();
+      const auto distance = [&](const std::optional<double>& v) {
+        return v ? std::abs(analysis::TrendY(chart.picture, *v) - y) : std::numeric_limits<double>::infinity();
+      };
+      line.label = T(distance(limits.lower) <= distance(limits.upper) ? ReportText::ChartLower : ReportText::ChartUpper)
+                       .arg(angle);
+    }
+    chart.lines.push_back(std::move(line));
   }
   Page().chart = std::move(chart);
   y_ += kChartHeight + kSectionGap;

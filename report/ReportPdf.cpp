@@ -154,6 +154,10 @@ void PaintChart(QPainter& painter, const Fonts& fonts, const PlacedChart& chart)
     painter.setPen(Pen(colours[i], 0.5));
     painter.setBrush(colours[i]);
     for (const QPointF& at : p.markers[i]) Marker(painter, s, at);
+    // The values the control-chart rules flag, ringed as the trend window rings them.
+    painter.setPen(Pen(kInk, 0.6));
+    painter.setBrush(Qt::NoBrush);
+    for (const QPointF& at : p.flagged[i]) painter.drawEllipse(at, kMarker + 1.5, kMarker + 1.5);
   }
   painter.restore();
 

@@ -1,23 +1,18 @@
 #include "report/ReportStatistics.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
-
 namespace report {
 
-Capability CapabilityOf(const analysis::RunningStats& values, std::optional<double> lower,
-                        std::optional<double> upper) {
-  const std::optional<double> s = values.StandardDeviation();
-  if (!s || !(*s > 0) || (!lower && !upper)) return {};
-  const double mean = values.Mean();
-  Capability c;
-  if (lower && upper) c.cp = (*upper - *lower) / (6 * *s);
-  double nearest = std::numeric_limits<double>::infinity();
-  if (upper) nearest = std::min(nearest, *upper - mean);
-  if (lower) nearest = std::min(nearest, mean - *lower);
-  c.cpk = nearest / (3 * *s);
-  return c;
+analysis::SpecView SpecViewOf(const ReportSpecification& spec) {
+  analysis::SpecView view;
+  view.name = spec.product;
+  const AngleLimits* angles[2] = {&spec.g20, &spec.g60};
+  for (std::size_t a = 0; a < 2; ++a) {
+    view.angle[a].target = angles[a]->target;
+    view.angle[a].lower = angles[a]->Lower();
+    view.angle[a].upper = angles[a]->Upper();
+  }
+  view.hazeMax = spec.largestHaze;
+  return view;
 }
 
 analysis::RowNumbers NumbersOf(const ReportReading& reading) {
@@ -36,14 +31,15 @@ ReportStatistics ComputeStatistics(const ReportData& data) {
   // Capability belongs to a batch judged against its specification.
   if (!data.IsBatch() || !data.specification) return s;
   const ReportSpecification& spec = *data.specification;
-  const auto set = [&s](FigureColumn column, std::optional<double> lower, std::optional<double> upper) {
-    const Capability c = CapabilityOf(s.columns[column].values, lower, upper);
+  const auto set = [&s](FigureColumn column, const analysis::SpecLimits& limits) {
+    const analysis::Capability c = analysis::ComputeCapability(s.columns[column].values, limits);
     s.columns[column].cp = c.cp;
     s.columns[column].cpk = c.cpk;
   };
-  set(kColumn20, spec.g20.Lower(), spec.g20.Upper());
-  set(kColumn60, spec.g60.Lower(), spec.g60.Upper());
-  set(kColumnHaze, std::nullopt, spec.largestHaze);
+  const analysis::SpecView view = SpecViewOf(spec);
+  set(kColumn20, view.angle[0]);
+  set(kColumn60, view.angle[1]);
+  set(kColumnHaze, {std::nullopt, std::nullopt, view.hazeMax});
   return s;
 }
 

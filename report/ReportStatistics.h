@@ -1,11 +1,13 @@
 // The report's figures: per angle and for the haze index the count, mean, sample standard
 // deviation, minimum, maximum and range of the readings that count (a batch's withdrawn ones do
-// not), and Cp and Cpk against the specification's limits.
+// not), and Cp and Cpk against the specification's limits (`analysis::ComputeCapability`, as the
+// statistics window shows them).
 #pragma once
 
 #include <array>
 #include <optional>
 
+#include "analysis/Capability.h"
 #include "analysis/ReadingStatistics.h"
 #include "report/ReportData.h"
 
@@ -27,12 +29,8 @@ struct ReportStatistics {
   std::array<ColumnFigures, 3> columns;
 };
 
-// Cp = (upper - lower) / 6s, Cpk = the nearer limit's distance from the mean / 3s.
-struct Capability {
-  std::optional<double> cp;
-  std::optional<double> cpk;
-};
-Capability CapabilityOf(const analysis::RunningStats& values, std::optional<double> lower, std::optional<double> upper);
+// The specification's limits in GU, as the statistics and the trend take them.
+analysis::SpecView SpecViewOf(const ReportSpecification& spec);
 
 // The row of `reading` as numbers, both decimal marks read.
 analysis::RowNumbers NumbersOf(const ReportReading& reading);

@@ -140,7 +140,7 @@ QImage RenderTrend(std::span<const RowNumbers> rows, QSize size, const TrendWord
     painter.drawText(QRect(8, 0, size.width() - 16, band), Qt::AlignLeft | Qt::AlignVCenter, title);
     painter.translate(0, band);
   }
-  PaintTrend(LayOutTrend(rows, QSizeF(size), words, MeasureFor(font, &image), {}, spec), painter);
+  PaintTrend(LayOutTrend(rows, QSizeF(size), words, MeasureFor(font, &image), spec), painter);
   return image;
 }
 

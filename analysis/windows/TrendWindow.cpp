@@ -38,7 +38,7 @@ void TrendView::SetWords(const TrendWords& words) {
 }
 
 TrendPicture TrendView::Picture() const {
-  return LayOutTrend(series_.Rows(), QSizeF(size()), words_, MeasureFor(font(), this), {}, Specification());
+  return LayOutTrend(series_.Rows(), QSizeF(size()), words_, MeasureFor(font(), this), Specification());
 }
 
 void TrendView::SetSpecification(const std::optional<SpecView>& spec) {

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <cmath>
+#include <map>
 
 #include "report/ReportLayout.h"
 #include "report/ReportStatistics.h"
@@ -63,35 +64,29 @@ bool Has(const report::ReportPage& page, const QString& text) {
 }
 
 TEST(ReportFigures, CapabilityBatchVerdictAndPrintedValues) {
-  // Cp and Cpk of the values 80, 82, 84 (mean 82, s 2) against various limits.
-  analysis::RunningStats three;
-  for (const double v : {80.0, 82.0, 84.0}) three.Add(v, 1);
-  analysis::RunningStats flat;
-  for (int i = 0; i < 3; ++i) flat.Add(50.0, 1);
-  analysis::RunningStats one;
-  one.Add(50.0, 1);
-  struct Case {
-    const char* what;
-    const analysis::RunningStats* values;
-    std::optional<double> lower, upper, cp, cpk;
-  };
-  const Case cases[] = {
-      {"both limits, centred", &three, 76.0, 88.0, 1.0, 1.0},
-      {"both limits, off centre: the nearer one counts", &three, 79.0, 88.0, 0.75, 0.5},
-      {"upper limit only: no Cp", &three, std::nullopt, 85.0, std::nullopt, 0.5},
-      {"lower limit only", &three, 76.0, std::nullopt, std::nullopt, 1.0},
-      {"mean beyond a limit: Cpk below 0", &three, std::nullopt, 79.0, std::nullopt, -0.5},
-      {"no limits", &three, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
-      {"a deviation of 0", &flat, 40.0, 60.0, std::nullopt, std::nullopt},
-      {"a single value", &one, 40.0, 60.0, std::nullopt, std::nullopt},
-  };
-  for (const Case& c : cases) {
-    const report::Capability got = report::CapabilityOf(*c.values, c.lower, c.upper);
-    ASSERT_EQ(got.cp.has_value(), c.cp.has_value()) << c.what;
-    ASSERT_EQ(got.cpk.has_value(), c.cpk.has_value()) << c.what;
-    EXPECT_NEAR(got.cp.value_or(0), c.cp.value_or(0), 1e-12) << c.what;
-    EXPECT_NEAR(got.cpk.value_or(0), c.cpk.value_or(0), 1e-12) << c.what;
+  // Cp and Cpk of 80, 82, 84 (mean 82, s 2) against the specification's limits in GU: 20° 79 to 88
+  // (the nearer limit counts for Cpk), 60° only a minimum, the haze index only its largest value.
+  ReportData batch;
+  batch.batchId = QStringLiteral("B1");
+  report::ReportSpecification spec;
+  spec.g20.minimum = 79.0;
+  spec.g20.maximum = 88.0;
+  spec.g60.minimum = 76.0;
+  spec.largestHaze = 16.0;
+  batch.specification = spec;
+  batch.readings = {Reading("80", "90"), Reading("82", "94"), Reading("84", "98")};
+  const report::ReportStatistics capable = report::ComputeStatistics(batch);
+  const std::optional<double> expected[3][2] = {{0.75, 0.5}, {std::nullopt, 1.5}, {std::nullopt, 2.0 / 3}};
+  for (std::size_t c = 0; c < 3; ++c) {
+    SCOPED_TRACE(c);
+    ASSERT_EQ(capable.columns[c].cp.has_value(), expected[c][0].has_value());
+    ASSERT_TRUE(capable.columns[c].cpk.has_value());
+    EXPECT_NEAR(capable.columns[c].cp.value_or(0), expected[c][0].value_or(0), 1e-12);
+    EXPECT_NEAR(*capable.columns[c].cpk, *expected[c][1], 1e-12);
   }
+  // A readings report has none.
+  batch.batchId.clear();
+  EXPECT_FALSE(report::ComputeStatistics(batch).columns[0].cpk.has_value());
 
   struct VerdictCase {
     const char* what;
@@ -215,6 +210,15 @@ TEST(ReportLayout, PagesCarryTheHeaderTableHeaderAndLongCommentsInsideThePaper) 
   }
   // The comment no page could hold is all there, in order, over several pages.
   EXPECT_EQ(commentSeen, endless);
+
+  // The trend's lines of the specification, named: 80 ± 5 at 20°, the lower limit lowest.
+  const auto& chart = layout.pages.front().chart;
+  ASSERT_TRUE(chart.has_value());
+  std::map<QString, double> lines;
+  for (const report::ChartLine& l : chart->lines) lines[l.label] = l.line.y1();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_GT(lines[QStringLiteral("20° lower limit")], lines[QStringLiteral("20° target")]);
+  EXPECT_GT(lines[QStringLiteral("20° target")], lines[QStringLiteral("20° upper limit")]);
 }
 
 TEST(ReportLayout, AReadingsReportLeavesOutWhatOnlyABatchHas) {
