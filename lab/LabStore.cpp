@@ -139,6 +139,8 @@ QString Instant::Iso() const {
          QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
+QString RecordPath(const QString& name) { return DefaultFolder() + QLatin1Char('/') + name + QStringLiteral(".db"); }
+
 QString DefaultFolder() {
   QString base = qEnvironmentVariable("XDG_DATA_HOME");
   if (base.isEmpty() || QDir::isRelativePath(base)) base = QDir::homePath() + QStringLiteral("/.local/share");
@@ -234,6 +236,27 @@ LabStore::LabStore(const QString& path, Durability durability) : path_(QDir::cle
     }
   }
   state_ = OpenState::Open;
+}
+
+std::unique_ptr<LabStore> LabStore::OpenForReading(const QString& path) {
+  return std::unique_ptr<LabStore>(new LabStore(path, ReadingOnly{}));
+}
+
+LabStore::LabStore(const QString& path, ReadingOnly)
+    : path_(QDir::cleanPath(path)), durability_(Durability::SyncEachCommit) {
+  if (!QFileInfo::exists(path_)) {
+    problem_ = QStringLiteral("there is no such file");
+    return;
+  }
+  QString why;
+  const DbOutcome outcome = OpenDatabase(true, why);
+  if (outcome != DbOutcome::Ready) {
+    CloseDatabase();
+    state_ = outcome == DbOutcome::Unusable ? OpenState::Unusable : OpenState::Unwritable;
+    problem_ = why;
+    return;
+  }
+  state_ = OpenState::ReadOnly;
 }
 
 LabStore::~LabStore() {

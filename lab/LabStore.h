@@ -148,6 +148,8 @@ QString DefaultFolder();
 // The record's name: its file is <name>.db in that folder, "lab.db" for a real instrument and
 // "lab-simulated.db" beside it for the virtual one (the program's rule for all its records).
 inline constexpr const char* kRecordBaseName = "lab";
+// The record `name` (see kRecordBaseName) in the record's folder.
+QString RecordPath(const QString& name);
 
 class LabStore {
  public:
@@ -167,6 +169,10 @@ class LabStore {
   // Opens (creating when missing) the record at `path` and holds it against other copies of the
   // program until destroyed.
   explicit LabStore(const QString& path, Durability durability = Durability::SyncAway);
+  // Opens the record at `path` only to read it, beside a copy of the program that may be writing
+  // it (a report made from the command line): no lock is taken, nothing is created or changed.
+  // State() is ReadOnly when it can be read; otherwise Problem() says why.
+  static std::unique_ptr<LabStore> OpenForReading(const QString& path);
   ~LabStore();
   LabStore(const LabStore&) = delete;
   LabStore& operator=(const LabStore&) = delete;
@@ -232,6 +238,8 @@ class LabStore {
   void SetPageLimit(int pages);
 
  private:
+  struct ReadingOnly {};
+  LabStore(const QString& path, ReadingOnly);
   enum class DbOutcome { Ready, ReadOnly, Unusable, Failed };
   DbOutcome OpenDatabase(bool readOnly, QString& reason);
   bool CreateSchema();

@@ -141,7 +141,7 @@ BatchWindow::BatchWindow(BatchSession& session, const i18n::LanguageState& langu
   form->addRow(QString(), MessageLabel);
   form->addRow(ProductLabel, ProductBox);
   form->addRow(OperatorLabel, OperatorEdit);
-  auto* buttons = new QHBoxLayout;
+  auto* buttons = buttons_ = new QHBoxLayout;
   buttons->addWidget(StartButton);
   buttons->addWidget(CloseButton);
   buttons->addStretch(1);
@@ -222,6 +222,10 @@ void BatchWindow::RefreshProducts() {
 void BatchWindow::Refresh() {
   const int lang = language_.LanguageIndex;
   const std::optional<Batch> open = session_.Current();
+  if (open && shown_ != open->id) {
+    shown_ = open->id;
+    emit ShownBatchChanged();
+  }
   CloseButton->setEnabled(open.has_value());
   const bool writable = session_.Store().Writable();
   StartButton->setEnabled(writable);
@@ -271,6 +275,11 @@ void BatchWindow::ShowProblem(const QString& text) {
   ProblemLabel->setText(text);
   ProblemLabel->setVisible(!text.isEmpty());
   Refresh();
+}
+
+void BatchWindow::AddButton(QPushButton* button) {
+  button->setParent(this);
+  buttons_->addWidget(button);
 }
 
 void BatchWindow::StoreOperator() {

@@ -6,11 +6,14 @@
 #pragma once
 
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
 #include <array>
+#include <cstdint>
+#include <optional>
 
 #include "i18n/Language.h"
 #include "lab/BatchSession.h"
@@ -30,6 +33,11 @@ class BatchWindow : public QWidget {
   void RefreshProducts();
   // Tells the operator in the window (never in a box) that the record cannot be written.
   void ShowProblem(const QString& text);
+  // The batch the window is about: the open one, else the one last open while it existed (the
+  // batch just closed). None before a batch was open.
+  std::optional<std::int64_t> ShownBatch() const { return shown_; }
+  // A button of another part of the program (a report, ...), in the row of the window's buttons.
+  void AddButton(QPushButton* button);
 
   QLabel* BatchIdLabel;
   QLineEdit* BatchIdEdit;
@@ -52,6 +60,7 @@ class BatchWindow : public QWidget {
  signals:
   void SpecificationsRequested();
   void BatchesRequested();
+  void ShownBatchChanged();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -66,6 +75,8 @@ class BatchWindow : public QWidget {
   BatchSession& session_;
   const i18n::LanguageState& language_;
   QString settingsPath_;
+  QHBoxLayout* buttons_ = nullptr;
+  std::optional<std::int64_t> shown_;
 };
 
 // The verdict word, its symbol and its colour; the symbol and the word keep verdicts apart without

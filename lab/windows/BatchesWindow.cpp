@@ -168,7 +168,7 @@ BatchesWindow::BatchesWindow(LabStore& store, const i18n::LanguageState& languag
   filters->addWidget(FromEdit);
   filters->addWidget(ToLabel);
   filters->addWidget(ToEdit);
-  auto* buttons = new QHBoxLayout;
+  auto* buttons = buttons_ = new QHBoxLayout;
   for (QPushButton* b : {StatisticsButton, TrendButton, ContinueButton}) buttons->addWidget(b);
   buttons->addStretch(1);
   buttons->addWidget(ExportButton);
@@ -250,6 +250,12 @@ void BatchesWindow::UpdateButtons() {
   const Batch* b = Chosen();
   for (QPushButton* button : {StatisticsButton, TrendButton, ExportButton}) button->setEnabled(b != nullptr);
   ContinueButton->setEnabled(b != nullptr && !b->Open() && store_.Writable());
+  emit ChoiceChanged();
+}
+
+void BatchesWindow::AddButton(QPushButton* button) {
+  button->setParent(this);
+  buttons_->insertWidget(buttons_->indexOf(ExportButton), button);
 }
 
 void BatchesWindow::ExportClick() {

@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QDateEdit>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -61,6 +62,8 @@ class BatchesWindow : public QWidget {
   // The chosen batch; null without one.
   const Batch* Chosen() const;
   void Choose(int row);
+  // A button of another part of the program (a report, ...), beside "Export CSV…".
+  void AddButton(QPushButton* button);
 
   // Seam for tests: the file the CSV goes to (empty: cancelled).
   std::function<QString(QWidget* parent, const QString& suggested)> AskCsvPath;
@@ -84,6 +87,8 @@ class BatchesWindow : public QWidget {
   void StatisticsRequested(std::int64_t batch);
   void TrendRequested(std::int64_t batch);
   void ContinueRequested(std::int64_t batch);
+  // Another batch, or none, is chosen.
+  void ChoiceChanged();
 
  private:
   void ApplyFilter();
@@ -93,6 +98,7 @@ class BatchesWindow : public QWidget {
   LabStore& store_;
   const i18n::LanguageState& language_;
   BatchListModel model_;
+  QHBoxLayout* buttons_ = nullptr;
 };
 
 }  // namespace lab

@@ -9,8 +9,6 @@
 
 namespace lab {
 
-QString RecordPath(const QString& name) { return DefaultFolder() + QLatin1Char('/') + name + QStringLiteral(".db"); }
-
 // A batch opened from Batches…: its readings as they are now, and the two windows over them.
 struct LabWindows::ReadOnlyPair {
   std::int64_t batch = 0;
@@ -164,6 +162,7 @@ void LabWindows::OpenBatchWindow() {
     connect(batch_, &BatchWindow::SpecificationsRequested, this, &LabWindows::OpenSpecifications);
     connect(batch_, &BatchWindow::BatchesRequested, this, &LabWindows::OpenBatches);
     if (!untold_.empty()) batch_->ShowProblem(untold_.back());
+    emit BatchWindowMade(batch_);
   }
   Present(batch_);
 }
@@ -194,6 +193,7 @@ void LabWindows::OpenBatches() {
       connect(session_.get(), &BatchSession::ReadingRecorded, batches_, update);
       connect(session_.get(), &BatchSession::ReadingsChanged, batches_, update);
     }
+    emit BatchesWindowMade(batches_);
   } else {
     batches_->Reload();
   }

@@ -23,9 +23,6 @@
 
 namespace lab {
 
-// The record `name` (see kRecordBaseName) in the record's folder.
-QString RecordPath(const QString& name);
-
 class LabWindows : public QObject {
   Q_OBJECT
  public:
@@ -55,6 +52,12 @@ class LabWindows : public QObject {
   // The read-only windows of the batch last opened from Batches…; null until then.
   analysis::StatisticsWindow* BatchStatistics() const;
   analysis::TrendWindow* BatchTrend() const;
+
+ signals:
+  // The Batch and the Batches window were made (once each, when first asked for): other parts of
+  // the program add their buttons to them here.
+  void BatchWindowMade(BatchWindow* window);
+  void BatchesWindowMade(BatchesWindow* window);
 
  private:
   struct ReadOnlyPair;
