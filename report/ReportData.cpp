@@ -12,6 +12,22 @@ std::optional<double> AngleLimits::Upper() const {
   return maximum;
 }
 
+void SetDateAndTime(ReportReading& reading, const QDateTime& taken) {
+  reading.taken = taken;
+  if (!taken.isValid()) return;
+  reading.date = taken.toString(QStringLiteral("yyyy-MM-dd"));
+  reading.time = taken.toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString MomentText(const ReportReading& reading) {
+  if (!reading.taken.isValid()) return (reading.date + QLatin1Char(' ') + reading.time).trimmed();
+  const int offset = reading.taken.offsetFromUtc();
+  const int minutes = (offset < 0 ? -offset : offset) / 60;
+  return reading.taken.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
+         (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+         QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
 PaperSize PaperSizeFor(const QLocale& locale) {
   // The United Kingdom counts as imperial but prints on A4.
   return locale.measurementSystem() == QLocale::ImperialUSSystem ? PaperSize::Letter : PaperSize::A4;

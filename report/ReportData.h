@@ -21,8 +21,13 @@ namespace report {
 enum class Verdict : std::uint8_t { NotJudged, Pass, Warn, Fail, NoValue };
 
 struct ReportReading {
-  QString date;  // as recorded
+  // The date and the time as printed: from `taken` where the reading has it (SetDateAndTime),
+  // else as recorded.
+  QString date;
   QString time;
+  // The instant it was taken, with the UTC offset it was taken in; invalid for a row that is no
+  // reading of the instrument's (the test button's).
+  QDateTime taken;
   QString mode20;  // mode texts: the letters L, C, D are read from them
   QString mode60;
   // The values as recorded, with either decimal mark; "---" when the instrument sent none.
@@ -92,6 +97,11 @@ struct ReportData {
 
   bool IsBatch() const { return !batchId.isEmpty(); }
 };
+
+// `taken` as the report prints a reading's date and time: ISO 8601, in the offset it was taken in.
+void SetDateAndTime(ReportReading& reading, const QDateTime& taken);
+// The moment of a reading in full: "2026-12-08 16:19:35 +01:00", or its texts without an instant.
+QString MomentText(const ReportReading& reading);
 
 // Letter where the locale measures in inches (the United States and the few that do as they do),
 // A4 everywhere else.

@@ -178,16 +178,15 @@ void Builder::Particulars() {
   if (!data_.readings.empty()) {
     const ReportReading& first = data_.readings.front();
     const ReportReading& last = data_.readings.back();
-    rows.emplace_back(T(ReportText::FirstReading), first.date + QLatin1Char(' ') + first.time);
-    rows.emplace_back(T(ReportText::LastReading), last.date + QLatin1Char(' ') + last.time);
+    rows.emplace_back(T(ReportText::FirstReading), MomentText(first));
+    rows.emplace_back(T(ReportText::LastReading), MomentText(last));
   }
   rows.emplace_back(T(ReportText::Standards), T(ReportText::StandardsLine));
   if (data_.calibration) {
-    QString text = data_.calibration->value;
-    if (data_.calibration->date.isValid()) {
-      text += QStringLiteral(", ") + data_.calibration->date.toString(Qt::ISODate);
-    }
-    rows.emplace_back(T(ReportText::Calibration), text);
+    QStringList parts;
+    if (!data_.calibration->value.trimmed().isEmpty()) parts << data_.calibration->value.trimmed();
+    if (data_.calibration->date.isValid()) parts << data_.calibration->date.toString(Qt::ISODate);
+    if (!parts.isEmpty()) rows.emplace_back(T(ReportText::Calibration), parts.join(QStringLiteral(", ")));
   }
   const VerdictCounts counts = CountVerdicts(data_.readings);
   if (batch) {

@@ -82,6 +82,28 @@ enum class ReportText {
   Cancel,
   NoReadings,
   ReportTitle,  // title of the report's message boxes
+  // The batch reports of the Batch and Batches windows.
+  ReportOfBatch,    // %1 batch ID; the tooltip of "Report…"
+  BatchUnreadable,  // %1 the record's file
+  // The report settings.
+  MenuSettings,
+  SettingsTitle,
+  SettingsLabName,
+  SettingsLogo,
+  SettingsChooseLogo,
+  SettingsLogoFilter,
+  SettingsCalibration,
+  SettingsCalibrationDate,
+  SettingsNotSet,
+  SettingsLogoProblem,  // %1 reason
+  SettingsNotStored,    // %1 file, %2 reason
+  // korvanta --report.
+  CommandNoRecord,          // %1 the record's file
+  CommandRecordUnreadable,  // %1 the record's file, %2 reason
+  CommandBatchUnreadable,   // %1 batch ID; a reason for CommandRecordUnreadable
+  CommandNoBatch,           // %1 batch ID, %2 the record's file
+  CommandNoBatchAtStation,  // %1 batch ID, %2 station asked for, %3 stations that have it
+  CommandAmbiguous,         // %1 batch ID, %2 the matches
 };
 
 // The text in language `languageIndex` (English for any other value).
