@@ -8,7 +8,7 @@
 #include "lab/Settings.h"
 #include "lab/windows/LabWindows.h"
 #include "protocol/Messages.h"
-#include "report/windows/ReadingsReport.h"
+#include "report/windows/Reports.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(QStringLiteral(KORVANTA_VERSION));
@@ -35,13 +35,16 @@ int main(int argc, char** argv) {
     lab->setParent(window);
     QObject::connect(window, &app::TMainForm::StartupSequenceEnded, lab, &lab::LabWindows::StartupSequenceEnded);
     QObject::connect(window, &app::TMainForm::LanguageApplied, lab, &lab::LabWindows::ApplyLanguage);
-    // "Report…", the last item of the table's menu: a PDF report of the table's rows.
-    auto* readings = new report::ReadingsReport(window->Rows(), state.Language, window);
-    readings->setParent(window);
-    readings->CurrentInstrument = [window] {
+    // PDF reports: of the table's rows ("Report…" after "Batch…" in the table's menu) and of a
+    // batch (in the Batch and Batches windows), with the report settings.
+    auto* reports = new report::Reports(window->Rows(), state.Language, window, lab::DefaultSettingsPath());
+    reports->setParent(window);
+    reports->Readings.CurrentInstrument = [window] {
       return report::Instrument{window->SerialNr->text(), window->Label7->text()};
     };
-    readings->OfferIn(window->Analysis());
+    reports->OfferIn(window->Analysis());
+    reports->OfferIn(*lab);
+    QObject::connect(window, &app::TMainForm::LanguageApplied, reports, &report::Reports::ApplyLanguage);
     return program;
   });
 }

@@ -259,6 +259,12 @@ QImage ReadLogo(const QString& path, QSizeF box, int lang, QSizeF& size, QString
 
 }  // namespace
 
+QString LogoProblem(const QString& path, int language) {
+  QSizeF size;
+  QString reason;
+  return ReadLogo(path, QSizeF(16, 16), language, size, reason).isNull() ? reason : QString();
+}
+
 ReportMeasure MeasureOn(const QPaintDevice& device) {
   auto fonts = std::make_shared<Fonts>(device);
   ReportMeasure m;

@@ -32,6 +32,10 @@ using Progress = std::function<bool(int done, int total)>;
 
 WriteOutcome WritePdfReport(const ReportData& data, const QString& path, const Progress& progress = {});
 
+// Why the logo at `path` would be left out of a report (no such file, no picture that can be
+// read), in language `language`; empty when it can be used.
+QString LogoProblem(const QString& path, int language);
+
 // The measures of the report's fonts on `device`, in points.
 ReportMeasure MeasureOn(const QPaintDevice& device);
 

@@ -8,7 +8,7 @@
 
 #include "analysis/windows/ReadingAnalysis.h"
 #include "app/Program.h"
-#include "report/windows/ReadingsReport.h"
+#include "report/windows/Reports.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
 #include "usb/simbus/SimBus.h"
@@ -45,14 +45,14 @@ TEST(AnalysisMenu, TheTableMenuOpensBothWindowsWhichFollowTheTableAndTheLanguage
   app::Program program(state, bus);
   app::TMainForm& w = *program.MainForm;
   // As the program's main() offers it.
-  report::ReadingsReport readings(w.Rows(), state.Language, &w);
-  readings.CurrentInstrument = [&w] { return report::Instrument{w.SerialNr->text(), w.Label7->text()}; };
-  readings.OfferIn(w.Analysis());
+  report::Reports reports(w.Rows(), state.Language, &w, dir.File(QStringLiteral("korvanta.conf")));
+  reports.Readings.CurrentInstrument = [&w] { return report::Instrument{w.SerialNr->text(), w.Label7->text()}; };
+  reports.OfferIn(w.Analysis());
   ModalAnswerer answers;
 
   QMenu* menu = OpenMenu(w, QContextMenuEvent::Mouse);
   ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(Items(menu), (QStringList{"Statistics…", "Trend…", "Report…"}));
+  EXPECT_EQ(Items(menu), (QStringList{"Statistics…", "Trend…", "Report…", "Report settings…"}));
   Pick(menu, "StatisticsAction");
   menu = OpenMenu(w, QContextMenuEvent::Keyboard);
   ASSERT_NE(menu, nullptr);
@@ -89,11 +89,11 @@ TEST(AnalysisMenu, TheTableMenuOpensBothWindowsWhichFollowTheTableAndTheLanguage
   EXPECT_EQ(trend->Canvas->Words().rowAxis, "Zeile");
   menu = OpenMenu(w, QContextMenuEvent::Mouse);
   ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(Items(menu), (QStringList{"Statistik…", "Verlauf…", "Bericht…"}));
+  EXPECT_EQ(Items(menu), (QStringList{"Statistik…", "Verlauf…", "Bericht…", "Berichtseinstellungen…"}));
 
   // "Bericht…": a readings report of the table's rows, in German; the window's placeholders for
   // an instrument not connected are not printed as its identity.
-  readings.AskPath = [&dir](QWidget*, const QString&, const QString&, const QString&) {
+  reports.Files.AskPath = [&dir](QWidget*, const QString&, const QString&, const QString&) {
     return dir.File(QStringLiteral("bericht"));
   };
   QString written;

@@ -6,18 +6,26 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
+#include "analysis/GlossValue.h"
 #include "analysis/windows/StatisticsWindow.h"
 #include "app/Program.h"
 #include "lab/BatchCsv.h"
 #include "lab/Settings.h"
 #include "lab/windows/LabWindows.h"
 #include "protocol/Messages.h"
+#include "report/BatchReportData.h"
+#include "report/ReportLayout.h"
+#include "report/ReportStatistics.h"
+#include "report/windows/Reports.h"
 #include "sim/SimulatedInstrument.h"
+#include "tests/report/PdfTools.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -108,6 +116,9 @@ TEST(BatchProgram, ABatchEndToEndOnTheVirtualInstrument) {
         return lab::BatchSession::Instrument{protocol::SerialNumber(state.Cycle.SerialChars),
                                              w.Label7->text().trimmed()};
       });
+  auto reports = std::make_unique<report::Reports>(w.Rows(), state.Language, &w, lab::DefaultSettingsPath());
+  reports->OfferIn(w.Analysis());
+  reports->OfferIn(*lab);
   bool startupEnded = false;
   QObject::connect(&w, &app::TMainForm::StartupSequenceEnded, lab.get(), &lab::LabWindows::StartupSequenceEnded);
   QObject::connect(&w, &app::TMainForm::StartupSequenceEnded, [&] { startupEnded = true; });
@@ -275,7 +286,75 @@ TEST(BatchProgram, ABatchEndToEndOnTheVirtualInstrument) {
   // The haze column holds the number the spreadsheet computes from the two values.
   EXPECT_EQ(rows[1][12], QStringLiteral("34.2"));
 
+  // The report settings from the Batch window: the lab's name, and a logo that cannot be read,
+  // which the dialog says at once.
+  answers.Expect([&](QWidget* modal) {
+    Field<QLineEdit>(modal, QStringLiteral("Lab name"))->setText(QStringLiteral("Coatings lab"));
+    auto* logo = Field<QLineEdit>(modal, QStringLiteral("Logo (PNG or SVG)"));
+    logo->setText(home.filePath(QStringLiteral("logo.png")));
+    QMetaObject::invokeMethod(logo, "editingFinished");
+    EXPECT_TRUE(modal->findChild<QLabel*>(QStringLiteral("LogoProblemLabel"))->isVisibleTo(modal));
+    modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  batch->findChild<QPushButton*>(QStringLiteral("ReportSettingsButton"))->click();
+  ASSERT_TRUE(answers.WaitAllAnswered());
+
+  // "Report…" in the Batch window: the batch just closed, read back from the file; the logo that
+  // cannot be read is left out and said, never a failed report.
+  auto* reportButton = batch->findChild<QPushButton*>(QStringLiteral("ReportButton"));
+  ASSERT_NE(reportButton, nullptr);
+  EXPECT_TRUE(reportButton->isEnabled());
+  EXPECT_EQ(reportButton->toolTip(), QStringLiteral("Report of batch LOT-2026-0815"));
+  QStringList proposed;
+  reports->Files.AskPath = [&](QWidget*, const QString&, const QString&, const QString& suggested) {
+    proposed << QFileInfo(suggested).fileName();
+    return home.filePath(QStringLiteral("reports/lot"));
+  };
+  QDir().mkpath(home.filePath(QStringLiteral("reports")));
+  QString written;
+  answers.ExpectMessageBox(QMessageBox::No, &written);
+  reportButton->click();
+  ASSERT_TRUE(answers.WaitAllAnswered());
+  EXPECT_TRUE(written.contains(QLatin1String("logo.png")) && written.contains(QLatin1String("lot.pdf")))
+      << qPrintable(written);
+  const std::int64_t lot = lab->Store().Batches()[0].id;
+  const std::optional<report::ReportData> data = report::BatchReportData(lab->Store(), lot, i18n::kEnglish);
+  ASSERT_TRUE(data.has_value());
+  const report::ColumnFigures& g60 = report::ComputeStatistics(*data).columns[report::kColumn60];
+  QStringList expected = {analysis::FormatNumber(g60.values.Mean(), g60.Decimals(), QLatin1Char('.')),
+                          QStringLiteral("Coatings lab"),
+                          QStringLiteral("Gloss 80, specification version 1"),
+                          QStringLiteral("Ann Example"),
+                          QStringLiteral("withdrawn"),
+                          QStringLiteral("QX31804711")};
+  for (const lab::Reading& r : recorded) {
+    expected << report::ValueText(r.input.texts[lab::kValue20], QLatin1Char('.'))
+             << report::ValueText(r.input.texts[lab::kValue60], QLatin1Char('.'));
+  }
+  const QString text = testing_support::CheckReportFile(home.filePath(QStringLiteral("reports/lot.pdf")),
+                                                        QStringLiteral("Batch report LOT-2026-0815"),
+                                                        QStringLiteral("Batch LOT-2026-0815"), expected);
+  // Its one FAIL is withdrawn: the batch warns.
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("\\n\\s*Verdict\\s+WARN\\s*\\n")).match(text).hasMatch());
+  EXPECT_FALSE(text.contains(QLatin1String("PROVISIONAL")));
+
+  // And in the Batches window, for the batch chosen there, proposed in the folder of the last one.
+  auto* listButton = batches->findChild<QPushButton*>(QStringLiteral("ReportButton"));
+  ASSERT_NE(listButton, nullptr);
+  reports->Files.AskPath = [&](QWidget*, const QString&, const QString&, const QString& suggested) {
+    proposed << suggested;
+    return home.filePath(QStringLiteral("reports/from-list.pdf"));
+  };
+  answers.ExpectMessageBox(QMessageBox::No);
+  listButton->click();
+  ASSERT_TRUE(answers.WaitAllAnswered());
+  EXPECT_EQ(proposed, (QStringList{QStringLiteral("LOT-2026-0815.pdf"),
+                                   home.filePath(QStringLiteral("reports/LOT-2026-0815.pdf"))}));
+  EXPECT_EQ(testing_support::PdfInfo(home.filePath(QStringLiteral("reports/from-list.pdf")), QStringLiteral("Title")),
+            QStringLiteral("Batch report LOT-2026-0815"));
+
   // The main window's close closes the added windows and leaves no question.
+  reports.reset();
   lab.reset();
   program.reset();
 }

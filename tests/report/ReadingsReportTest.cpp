@@ -29,12 +29,14 @@ TEST(ReadingsReport, WritesTheTablesRowsAddsPdfKeepsTheFolderAndOffersTheViewer)
     opened << url;
     return true;
   };
-  report::ReadingsReport readings(rows, language, nullptr);
+  const QString settings = dir.filePath(QStringLiteral("config/korvanta.conf"));
+  report::ReportFiles files(language, settings);
+  report::ReadingsReport readings(rows, files, nullptr);
   readings.CurrentInstrument = [] { return report::Instrument{QStringLiteral("QX318"), QStringLiteral("???")}; };
   QStringList suggested;
   QStringList titles;
   QString answer;
-  readings.AskPath = [&](QWidget*, const QString& title, const QString& filter, const QString& proposal) {
+  files.AskPath = [&](QWidget*, const QString& title, const QString& filter, const QString& proposal) {
     titles << title + QLatin1Char(' ') + filter;
     suggested << proposal;
     return answer;
@@ -59,7 +61,8 @@ TEST(ReadingsReport, WritesTheTablesRowsAddsPdfKeepsTheFolderAndOffersTheViewer)
   EXPECT_TRUE(
       said.startsWith(QStringLiteral("The report has been written to \"%1\".").arg(QDir::toNativeSeparators(pdf))));
   EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(pdf)});
-  EXPECT_EQ(readings.LastFolder(), dir.path());
+  // The folder is kept for the next run.
+  EXPECT_EQ(report::ReportFiles(language, settings).LastFolder(), dir.path());
   const QString text = PdfText(pdf);
   EXPECT_TRUE(text.contains(QLatin1String("Readings report")));
   EXPECT_TRUE(text.contains(QLatin1String("82.4")) && text.contains(QLatin1String("91.35")) &&
@@ -96,7 +99,7 @@ TEST(ReadingsReport, WritesTheTablesRowsAddsPdfKeepsTheFolderAndOffersTheViewer)
 
   // A long table shows its progress; Cancel stops the writing, leaves no file and says nothing.
   for (int i = 0; i < 2000; ++i) rows.AppendRow({{"08.12.2026", "10:00:10", "", "", "80,0", "90.00", ""}});
-  readings.ProgressDelayMs = 0;
+  files.ProgressDelayMs = 0;
   answer = dir.filePath(QStringLiteral("long.pdf"));
   answers.Expect([](QWidget* modal) {
     ASSERT_NE(qobject_cast<QProgressDialog*>(modal), nullptr);

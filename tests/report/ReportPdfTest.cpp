@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <map>
@@ -13,6 +12,7 @@
 #include "analysis/GlossValue.h"
 #include "report/ReportPdf.h"
 #include "report/ReportStatistics.h"
+#include "tests/report/PdfTools.h"
 
 namespace {
 
@@ -21,33 +21,11 @@ using report::ReportReading;
 using report::Verdict;
 using report::WriteOutcome;
 
-struct ToolRun {
-  int exitCode = -1;
-  QString out;
-};
+using testing_support::RunTool;
 
-ToolRun RunTool(const QString& tool, const QStringList& arguments) {
-  QProcess process;
-  process.start(tool, arguments);
-  if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-    ADD_FAILURE() << tool.toStdString() << " did not run (scripts/install-deps.sh installs it)";
-    return {};
-  }
-  return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
-}
+QString PageText(const QString& pdf, int page) { return testing_support::PdfText(pdf, page); }
 
-QString PageText(const QString& pdf, int page) {
-  return RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
-                                               QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")})
-      .out;
-}
-
-// What pdfinfo says after "key:".
-QString Info(const QString& pdf, const QString& key) {
-  const QString out = RunTool(QStringLiteral("pdfinfo"), {pdf}).out;
-  const QRegularExpression line(QStringLiteral("^%1:\\s*(.*)$").arg(key), QRegularExpression::MultilineOption);
-  return line.match(out).captured(1).trimmed();
-}
+QString Info(const QString& pdf, const QString& key) { return testing_support::PdfInfo(pdf, key); }
 
 ReportData Batch(int count) {
   ReportData data;
