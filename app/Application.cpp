@@ -11,6 +11,7 @@
 #include "app/CommandLine.h"
 #include "app/Diagnostics.h"
 #include "app/Program.h"
+#include "app/ReportRun.h"
 #include "i18n/DataFiles.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/widgets/Help.h"
@@ -153,6 +154,14 @@ int RunProgram(int argc, char** argv, const WindowMaker& makeWindows) {
       return Status(ExitStatus::Done);
     case CommandLine::Request::Run:
       break;
+  }
+  // A batch's report, written without a window.
+  if (line.IsSet(QStringLiteral("report"))) {
+    report::ReportCommand command;
+    QString problem;
+    if (!ReadReportCommand(line, command, problem))
+      return Usage(problem + QStringLiteral("; 'korvanta --help' lists the options"));
+    return RunReport(argc, argv, command, line.IsSet(QStringLiteral("debug")));
   }
   // A command for the lab's administrator, answered without a window.
   if (line.IsSet(QStringLiteral("init-lab-database"))) {

@@ -12,14 +12,17 @@ namespace {
 
 constexpr std::array kExitStatuses = {
     ExitStatusRow{ExitStatus::Done,
-                  "done: the main window was closed, the help or the version was printed, or the lab database "
-                  "was set up"},
+                  "done: the main window was closed, the help or the version was printed, the lab database "
+                  "was set up, or --report wrote its report"},
     ExitStatusRow{ExitStatus::Failure,
                   "a failure at run time: no display, the windows could not be built (the reason is on standard "
-                  "error and, with a display, in an error box), or the lab database could not be set up"},
+                  "error and, with a display, in an error box), the lab database could not be set up, or --report "
+                  "wrote no report: the batch is not in the record or its ID is ambiguous, the file cannot be written, "
+                  "or the record cannot be read (one line on standard error says which)"},
     ExitStatusRow{ExitStatus::Usage,
-                  "a usage error: an unknown option, a stray argument, a missing value, or a scenario file "
-                  "that cannot be read or holds a mistake"},
+                  "a usage error: an unknown option, a stray argument, a missing value, a scenario file "
+                  "that cannot be read or holds a mistake, or an option without the one it belongs to (--output "
+                  "without --report) or with a value it does not take (--language=xx)"},
 };
 
 constexpr std::array kOptions = {
@@ -29,9 +32,31 @@ constexpr std::array kOptions = {
     OptionRow{"debug", OptionValue::None, nullptr,
               "Switch on the diagnostic lines of every part of the program (see Diagnostics below) and write "
               "them to the debug log as well."},
+    OptionRow{"report", OptionValue::Required, "BATCH_ID",
+              "Write the report of batch BATCH_ID from the lab record to the PDF file --output names, and exit; "
+              "needs no display. The record is only read, so a copy of the program measuring meanwhile goes on. "
+              "With --simulate the record of the simulated runs."},
+    OptionRow{"output", OptionValue::Required, "FILE.pdf", "The file --report writes (replaced when it exists)."},
+    OptionRow{"language", OptionValue::Required, "en|de|fr",
+              "The language of --report's report. Without it the language kept in the settings file 318qx.ini "
+              "of the current folder, else English."},
+    OptionRow{"station", OptionValue::Required, "NAME",
+              "With --report: the batch measured at station NAME, where stations share a batch ID. A station's "
+              "name is the one it has in the lab database: station in lab.conf, else its host name."},
     OptionRow{"init-lab-database", OptionValue::Required, "CONNINFO",
               "Create or upgrade the lab database's tables in an existing PostgreSQL database and exit; CONNINFO "
               "is a libpq connection string, a postgresql:// address or service=NAME, without a password."},
+};
+
+// Options that mean something only beside another: given without it, a usage error.
+struct Companion {
+  const char* option;
+  const char* needs;
+};
+constexpr std::array kCompanions = {
+    Companion{"output", "report"},
+    Companion{"language", "report"},
+    Companion{"station", "report"},
 };
 
 // Options of the program itself that every program has.
@@ -174,6 +199,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       continue;
     }
     return usage(QStringLiteral("unknown option %1").arg(Quoted(argument)));
+  }
+  for (const Companion& c : kCompanions) {
+    if (line.IsSet(QLatin1String(c.option)) && !line.IsSet(QLatin1String(c.needs)))
+      return usage(QStringLiteral("option --%1 needs --%2").arg(QLatin1String(c.option), QLatin1String(c.needs)));
   }
   return line;
 }

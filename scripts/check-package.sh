@@ -3,8 +3,8 @@
 #   - its documents agree on the version, and it holds what an installed desktop program needs and
 #     nothing of the tests or benchmarks;
 #   - desktop-file-validate, appstreamcli validate and lintian find nothing to complain about;
-#   - unpacked into a temporary root (dpkg -x), the program answers --version with no display at
-#     all, and started through its desktop entry's Exec line from another folder on a virtual
+#   - unpacked into a temporary root (dpkg -x), the program answers --version and --report with no
+#     display at all, and started through its desktop entry's Exec line from another folder on a virtual
 #     display it finds its flags and manual and titles its window as its own;
 #   - as root, apt installs it, `korvanta --version` runs from the PATH, and apt purges it again
 #     leaving none of its files behind (skipped when korvanta was installed before).
@@ -67,6 +67,9 @@ for size in 48 128 256; do
   file "$root/usr/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "PNG image data, $size x $size," ||
     fail "the ${size} px icon is not ${size} x ${size}"
 done
+# korvanta --report runs on the toolkit's offscreen platform, which libqt6gui6 ships.
+dpkg-deb -f "$deb" Depends | grep -q 'libqt6gui6' ||
+  fail "the package does not depend on libqt6gui6, whose offscreen platform --report needs"
 if dpkg -c "$deb" | grep -E -i 'test|bench|flagicon|appicon|/etc/'; then
   fail "the package holds test, benchmark or build-tool files, or writes /etc"
 fi
@@ -89,6 +92,17 @@ out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/korvan
 echo "$out"
 [ "$out" = "korvanta $version
 Free software under the GNU General Public License, version 3 or later." ] || fail "--version printed '$out'"
+
+section "--report with no display"
+# With no record at all: the toolkit starts on the offscreen platform and the program says, in its
+# one line, that there is no record.
+status=0
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR XDG_DATA_HOME="$work/nodata" \
+  XDG_CONFIG_HOME="$work/noconfig" "$root/usr/bin/korvanta" --report=LOT-1 --output="$work/lot.pdf" 2>&1) ||
+  status=$?
+echo "$out"
+[ "$status" -eq 1 ] && [ "$(wc -l <<<"$out")" -eq 1 ] && grep -q '^korvanta: There is no lab record' <<<"$out" ||
+  fail "--report without a display ended with status $status and said '$out'"
 
 section "start through the desktop entry's Exec line, from another folder, on a virtual display"
 exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$id.desktop")
