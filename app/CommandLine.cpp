@@ -242,7 +242,7 @@ QString HelpText(bool withToolkitOptions) {
               "    QT_LOGGING_RULES=\"korvanta.*.debug=true\" %1\n"
               "  --debug switches the same lines on and also writes them to the debug log,\n"
               "    %2\n"
-              "  private to the user, at most 10 MB (the oldest half is dropped when it is full).\n")
+              "  private to the user, at most 10 MB (its oldest half is dropped when full).\n")
               .arg(QCoreApplication::applicationName(), QDir::toNativeSeparators(DebugLogPath()));
   return text;
 }
