@@ -264,13 +264,14 @@ QString HelpText(bool withToolkitOptions) {
   text += QStringLiteral("\nExit status:\n") + table(statuses);
   text += QStringLiteral(
               "\nDiagnostics:\n"
-              "  Every part of the program has a logging category (korvanta.usb, korvanta.protocol,\n"
-              "  korvanta.journal, korvanta.app, ...), silent below warnings. To see each exchange with\n"
-              "  the instrument, the polling cycle's phases and reconnects on standard error:\n"
+              "  Every part of the program has a logging category (korvanta.usb,\n"
+              "  korvanta.protocol, korvanta.journal, korvanta.app, korvanta.analysis,\n"
+              "  korvanta.lab, ...), silent below warnings. To see each exchange with the\n"
+              "  instrument, the polling cycle's phases and reconnects on standard error:\n"
               "    QT_LOGGING_RULES=\"korvanta.*.debug=true\" %1\n"
               "  --debug switches the same lines on and also writes them to the debug log,\n"
               "    %2\n"
-              "  private to the user, at most 10 MB (the oldest half is dropped when it is full).\n")
+              "  private to the user, at most 10 MB (its oldest half is dropped when full).\n")
               .arg(QCoreApplication::applicationName(), QDir::toNativeSeparators(DebugLogPath()));
   return text;
 }

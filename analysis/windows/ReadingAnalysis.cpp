@@ -1,5 +1,6 @@
 #include "analysis/windows/ReadingAnalysis.h"
 
+#include "analysis/Log.h"
 #include "i18n/ExtraTexts.h"
 
 namespace analysis {
@@ -78,6 +79,11 @@ void ReadingAnalysis::Follow(const QAbstractItemModel* rows, const QString& batc
   }
   batchId_ = batchId;
   spec_ = spec;
+  if (rows != nullptr) {
+    qCDebug(lcAnalysis, "statistics and trend follow batch %s (%d readings)", qPrintable(batchId), rows->rowCount());
+  } else {
+    qCDebug(lcAnalysis, "statistics and trend follow the table");
+  }
   if (statisticsShown) OpenStatistics();
   if (trendShown) OpenTrend();
 }
