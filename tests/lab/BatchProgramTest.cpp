@@ -320,7 +320,8 @@ TEST(BatchProgram, ABatchEndToEndOnTheVirtualInstrument) {
   const std::int64_t lot = lab->Store().Batches()[0].id;
   const std::optional<report::ReportData> data = report::BatchReportData(lab->Store(), lot, i18n::kEnglish);
   ASSERT_TRUE(data.has_value());
-  const report::ColumnFigures& g60 = report::ComputeStatistics(*data).columns[report::kColumn60];
+  const report::ReportStatistics statistics = report::ComputeStatistics(*data);
+  const report::ColumnFigures& g60 = statistics.columns[report::kColumn60];
   QStringList expected = {analysis::FormatNumber(g60.values.Mean(), g60.Decimals(), QLatin1Char('.')),
                           QStringLiteral("Coatings lab"),
                           QStringLiteral("Gloss 80, specification version 1"),

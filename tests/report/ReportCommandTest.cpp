@@ -241,7 +241,8 @@ TEST(ReportCommand, WritesABatchsReportWithoutADisplayAndTellsEachFailureInOneLi
   // as it stands now, the lab's name; nothing provisional.
   const std::optional<report::ReportData> expected = report::BatchReportData(*store, lot.id, 0);
   ASSERT_TRUE(expected.has_value());
-  const report::ColumnFigures& g20 = report::ComputeStatistics(*expected).columns[report::kColumn20];
+  const report::ReportStatistics statistics = report::ComputeStatistics(*expected);
+  const report::ColumnFigures& g20 = statistics.columns[report::kColumn20];
   QStringList values = {analysis::FormatNumber(g20.values.Mean(), g20.Decimals(), QLatin1Char('.')),
                         QStringLiteral("2026-12-08"),
                         QStringLiteral("withdrawn"),
