@@ -24,6 +24,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.example.com/")
+# Among them libqt6gui6, which ships the offscreen platform `korvanta --report` runs on without a
+# display, and depends on fontconfig and through it on a font (scripts/check-package.sh checks).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The toolkit's own buttons and dialogs in German and French (the libraries' dependencies are
 # appended by dpkg-shlibdeps).
