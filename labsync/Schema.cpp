@@ -124,6 +124,16 @@ constexpr const char* kCreate_1_0[] = {
     "CREATE INDEX comment_changes_reading ON korvanta.comment_changes (reading_uuid, changed_at)",
 };
 
+// 1.0 to 1.1: a specification version's product (the same UUID in all versions of a product, as
+// the station that made it keeps it) and its state. Rows of 1.0 stations have no product and are
+// active.
+constexpr const char* kUpgrade_1_1[] = {
+    R"(ALTER TABLE korvanta.specifications
+         ADD COLUMN product_uuid uuid,
+         ADD COLUMN state text NOT NULL DEFAULT 'active' CHECK (state IN ('active', 'retired', 'deleted')))",
+    "CREATE INDEX specifications_product ON korvanta.specifications (product_uuid, version)",
+};
+
 // One step of the schema's history. Later versions append a step from the one before.
 struct Step {
   SchemaVersion from;
@@ -134,6 +144,7 @@ struct Step {
 const std::vector<Step>& Steps() {
   static const std::vector<Step> steps = {
       {{0, 0}, {1, 0}, std::vector<const char*>(std::begin(kCreate_1_0), std::end(kCreate_1_0))},
+      {{1, 0}, {1, 1}, std::vector<const char*>(std::begin(kUpgrade_1_1), std::end(kUpgrade_1_1))},
   };
   return steps;
 }
@@ -157,8 +168,9 @@ std::vector<QByteArray> Grants(bool station, bool lead) {
       all);
   sql.push_back("GRANT UPDATE (name, last_seen_at) ON korvanta.stations TO " + all);
   if (lead) {
-    sql.push_back(QByteArray("GRANT UPDATE (spec_uuid, retired, changed_at, changed_by) ON korvanta.products TO ") +
-                  kLeadRole);
+    sql.push_back(
+        QByteArray("GRANT UPDATE (product, spec_uuid, retired, changed_at, changed_by) ON korvanta.products TO ") +
+        kLeadRole);
   }
   return sql;
 }
@@ -209,7 +221,7 @@ Outcome ReadServerSchema(Connection& connection, Deadline deadline, ServerSchema
   return {};
 }
 
-Outcome InitSchema(Connection& connection, Deadline deadline, InitReport& report) {
+Outcome InitSchema(Connection& connection, Deadline deadline, InitReport& report, SchemaVersion target) {
   report = InitReport();
   // Two administrators (or two upgrades) at once: the second waits for the first and then finds
   // the schema done.
@@ -226,23 +238,23 @@ Outcome InitSchema(Connection& connection, Deadline deadline, InitReport& report
 
   SchemaVersion current = schema.exists ? schema.version : SchemaVersion{0, 0};
   report.before = current;
-  if (current.major > kSchemaVersion.major) {
+  if (current.major > target.major) {
     return Abandon(connection, Outcome::Fail(Failure::SchemaTooNew, current.Text()));
   }
 
   std::vector<Statement> statements;
-  if (current.major == kSchemaVersion.major && current.minor > kSchemaVersion.minor) {
+  if (current.major == target.major && current.minor > target.minor) {
     // Its rights are the newer program's to give: renewing ours would take back the rights on
     // what it added.
     report.action = InitReport::Action::LeftNewerMinor;
     report.after = current;
     return Abandon(connection, {});
   }
-  if (current == kSchemaVersion) {
+  if (current == target) {
     report.action = InitReport::Action::Renewed;
   } else {
     report.action = schema.exists ? InitReport::Action::Upgraded : InitReport::Action::Created;
-    while (!(current == kSchemaVersion)) {
+    while (!(current == target)) {
       const Step* next = nullptr;
       for (const Step& step : Steps()) {
         if (step.from == current) next = &step;
@@ -255,7 +267,7 @@ Outcome InitSchema(Connection& connection, Deadline deadline, InitReport& report
         {"INSERT INTO korvanta.schema_version (major, minor) VALUES ($1, $2) "
          "ON CONFLICT (only_row) DO UPDATE SET major = EXCLUDED.major, minor = EXCLUDED.minor, "
          "changed_at = now()",
-         {QByteArray::number(kSchemaVersion.major), QByteArray::number(kSchemaVersion.minor)}});
+         {QByteArray::number(target.major), QByteArray::number(target.minor)}});
   }
   report.after = current;
 

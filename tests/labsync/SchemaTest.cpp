@@ -113,6 +113,8 @@ TEST_F(SchemaTest, RolesMayDoWhatTheyAreFor) {
       {"station_a", "UPDATE korvanta.products SET retired = true WHERE false", false},
       {"station_a", "TRUNCATE korvanta.readings", false},
       {"lead_a", "UPDATE korvanta.products SET spec_uuid = spec_uuid, retired = true WHERE false", true},
+      {"lead_a", "UPDATE korvanta.products SET product = product WHERE false", true},
+      {"station_a", "UPDATE korvanta.products SET product = product WHERE false", false},
       {"lead_a", "INSERT INTO korvanta.readings SELECT * FROM korvanta.readings WHERE false", true},
       {"lead_a", "UPDATE korvanta.specifications SET product = product WHERE false", false},
       {"lead_a", "DELETE FROM korvanta.readings WHERE false", false},
@@ -138,8 +140,9 @@ TEST_F(SchemaTest, InitLabDatabaseCommand) {
   };
   const QString conninfo = QString::fromUtf8(ConnInfo());
   const Case cases[] = {
-      {{"--init-lab-database=" + conninfo}, 0, "Lab database set up (schema 1.0)."},
-      {{"--init-lab-database", conninfo}, 0, "Lab database already at schema 1.0; rights renewed."},
+      {{"--init-lab-database=" + conninfo}, 0, "Lab database set up (schema 1.1)."},
+      {{"--init-lab-database", conninfo}, 0, "Lab database already at schema 1.1; rights renewed."},
+      {{"--lab-database=" + conninfo + " password=s3cret"}, 2, "The connection string holds a password."},
       {{"--init-lab-database=" + conninfo + " password=s3cret"}, 1, "The connection string holds a password."},
       {{"--init-lab-database=" + QString::fromUtf8(cluster_->ConnInfo("no_such_database"))},
        1,
