@@ -30,6 +30,9 @@ class BatchWindow : public QWidget {
   void RefreshProducts();
   // Tells the operator in the window (never in a box) that the record cannot be written.
   void ShowProblem(const QString& text);
+  // The lab database's line ("Lab database: connected · 0 waiting") and why it is down; an empty
+  // line hides it (no lab database).
+  void ShowLink(const QString& line, const QString& reason);
 
   QLabel* BatchIdLabel;
   QLineEdit* BatchIdEdit;
@@ -48,6 +51,8 @@ class BatchWindow : public QWidget {
   std::array<QWidget*, 4> CountCaptions;
   std::array<QLabel*, 4> CountLabels;  // passes, warnings, fails, no value
   QLabel* ProblemLabel;
+  QLabel* LinkLabel;
+  QLabel* LinkReasonLabel;
 
  signals:
   void SpecificationsRequested();

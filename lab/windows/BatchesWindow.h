@@ -1,12 +1,16 @@
 // The Batches window: every batch of the record, newest first, filtered by a text (batch ID,
 // product or operator) and by the day it started; the chosen one opens read-only in the statistics
-// and the trend, is continued (reopened), or is written as a CSV file.
+// and the trend, is continued (reopened), or is written as a CSV file. With a lab database
+// (SetSharedList) "Whole lab" shows every station's batches instead, with the same filters, each
+// opened read-only.
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QWidget>
@@ -15,6 +19,7 @@
 
 #include "i18n/Language.h"
 #include "lab/LabStore.h"
+#include "lab/windows/SharedLab.h"
 
 namespace lab {
 
@@ -61,10 +66,14 @@ class BatchesWindow : public QWidget {
   // The chosen batch; null without one.
   const Batch* Chosen() const;
   void Choose(int row);
+  // Offers "This station" and "Whole lab", the lab's batches from `list`.
+  void SetSharedList(SharedBatchList* list);
+  bool WholeLab() const;
 
   // Seam for tests: the file the CSV goes to (empty: cancelled).
   std::function<QString(QWidget* parent, const QString& suggested)> AskCsvPath;
 
+  QComboBox* ScopeBox;  // hidden without a lab database
   QLabel* FilterLabel;
   QLineEdit* FilterEdit;
   QLabel* FromLabel;
@@ -89,8 +98,11 @@ class BatchesWindow : public QWidget {
   void ApplyFilter();
   void ExportClick();
   void UpdateButtons();
+  void ScopeChanged();
+  void OpenShared(SharedBatchList::View view);
 
   LabStore& store_;
+  QPointer<SharedBatchList> shared_;
   const i18n::LanguageState& language_;
   BatchListModel model_;
 };
