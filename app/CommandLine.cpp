@@ -18,8 +18,9 @@ constexpr std::array kExitStatuses = {
                   "a failure at run time: no display, the windows could not be built (the reason is on standard "
                   "error and, with a display, in an error box), or the lab database could not be set up"},
     ExitStatusRow{ExitStatus::Usage,
-                  "a usage error: an unknown option, a stray argument, a missing value, or a scenario file "
-                  "that cannot be read or holds a mistake"},
+                  "a usage error: an unknown option, a stray argument, a missing value, a scenario file "
+                  "that cannot be read or holds a mistake, or a lab database's connection string that cannot be "
+                  "used"},
 };
 
 constexpr std::array kOptions = {
@@ -29,6 +30,10 @@ constexpr std::array kOptions = {
     OptionRow{"debug", OptionValue::None, nullptr,
               "Switch on the diagnostic lines of every part of the program (see Diagnostics below) and write "
               "them to the debug log as well."},
+    OptionRow{"lab-database", OptionValue::Required, "CONNINFO",
+              "Join the lab database CONNINFO for this run, in place of the connection in lab.conf (a run with "
+              "--simulate joins only this way); CONNINFO is a libpq connection string, a postgresql:// address or "
+              "service=NAME, without a password."},
     OptionRow{"init-lab-database", OptionValue::Required, "CONNINFO",
               "Create or upgrade the lab database's tables in an existing PostgreSQL database and exit; CONNINFO "
               "is a libpq connection string, a postgresql:// address or service=NAME, without a password."},
@@ -107,6 +112,12 @@ std::span<const OptionRow> OptionTable() { return kOptions; }
 QString CommandLine::Value(const QString& name) const {
   const auto it = options.find(name);
   return it != options.end() ? it->second : QString();
+}
+
+std::optional<QString> CommandLine::Given(const QString& name) const {
+  const auto it = options.find(name);
+  if (it == options.end()) return std::nullopt;
+  return it->second;
 }
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
