@@ -16,20 +16,13 @@ constexpr const char* kListSql = R"(
 SELECT b.batch_uuid, b.station_uuid, s.name, b.batch_id, b.product, b.spec_uuid, b.operator,
        (extract(epoch FROM b.started_at) * 1000)::bigint, b.started_utc_offset,
        CASE WHEN last.event = 'closed' THEN (extract(epoch FROM last.happened_at) * 1000)::bigint END,
-       c.n, c.passes, c.warnings, c.fails
+       coalesce(c.readings, 0), coalesce(c.passes, 0), coalesce(c.warnings, 0), coalesce(c.fails, 0)
   FROM korvanta.batches b
   JOIN korvanta.stations s ON s.station_uuid = b.station_uuid
   LEFT JOIN LATERAL (SELECT e.event, e.happened_at FROM korvanta.batch_events e
                       WHERE e.batch_uuid = b.batch_uuid
                       ORDER BY e.happened_at DESC, e.station_sequence DESC LIMIT 1) last ON true
-  LEFT JOIN LATERAL (SELECT count(*) AS n,
-                            count(*) FILTER (WHERE r.verdict = 'PASS') AS passes,
-                            count(*) FILTER (WHERE r.verdict = 'WARN') AS warnings,
-                            count(*) FILTER (WHERE r.verdict = 'FAIL') AS fails
-                       FROM korvanta.readings r
-                      WHERE r.batch_uuid = b.batch_uuid
-                        AND NOT EXISTS (SELECT 1 FROM korvanta.withdrawals w
-                                         WHERE w.reading_uuid = r.reading_uuid)) c ON true
+  LEFT JOIN korvanta.batch_counts c ON c.batch_uuid = b.batch_uuid
  WHERE ($1::text = '' OR b.batch_id ILIKE $1 OR b.product ILIKE $1 OR b.operator ILIKE $1 OR s.name ILIKE $1)
    AND ($2::date IS NULL OR (b.started_at AT TIME ZONE 'UTC') + b.started_utc_offset * interval '1 second'
                               >= $2::date)

@@ -125,13 +125,65 @@ constexpr const char* kCreate_1_0[] = {
 };
 
 // 1.0 to 1.1: a specification version's product (the same UUID in all versions of a product, as
-// the station that made it keeps it) and its state. Rows of 1.0 stations have no product and are
-// active.
+// the station that made it keeps it) and its state; rows of 1.0 stations have no product and are
+// active. And each batch's counts of readings not withdrawn and of their verdicts, kept by the
+// server itself as readings and withdrawals arrive, so that the lab view lists a thousand batches
+// without counting their readings again: a table no role may write, kept by statement triggers that
+// run as the schema's owner (SECURITY DEFINER, with a search path of their own), whoever sends. A
+// row sent twice is inserted once, and only inserted rows reach a trigger. Derived from `readings`
+// and `withdrawals`: rows changed there by hand are not counted again.
 constexpr const char* kUpgrade_1_1[] = {
     R"(ALTER TABLE korvanta.specifications
          ADD COLUMN product_uuid uuid,
          ADD COLUMN state text NOT NULL DEFAULT 'active' CHECK (state IN ('active', 'retired', 'deleted')))",
     "CREATE INDEX specifications_product ON korvanta.specifications (product_uuid, version)",
+    R"(CREATE TABLE korvanta.batch_counts (
+         batch_uuid uuid PRIMARY KEY REFERENCES korvanta.batches,
+         readings bigint NOT NULL DEFAULT 0,
+         passes bigint NOT NULL DEFAULT 0,
+         warnings bigint NOT NULL DEFAULT 0,
+         fails bigint NOT NULL DEFAULT 0))",
+    R"(INSERT INTO korvanta.batch_counts (batch_uuid, readings, passes, warnings, fails)
+         SELECT r.batch_uuid, count(*), count(*) FILTER (WHERE r.verdict = 'PASS'),
+                count(*) FILTER (WHERE r.verdict = 'WARN'), count(*) FILTER (WHERE r.verdict = 'FAIL')
+           FROM korvanta.readings r
+          WHERE NOT EXISTS (SELECT 1 FROM korvanta.withdrawals w WHERE w.reading_uuid = r.reading_uuid)
+          GROUP BY r.batch_uuid)",
+    R"(CREATE FUNCTION korvanta.count_readings() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+         SET search_path = pg_catalog, pg_temp AS $body$
+       BEGIN
+         INSERT INTO korvanta.batch_counts AS c (batch_uuid, readings, passes, warnings, fails)
+           SELECT n.batch_uuid, count(*), count(*) FILTER (WHERE n.verdict = 'PASS'),
+                  count(*) FILTER (WHERE n.verdict = 'WARN'), count(*) FILTER (WHERE n.verdict = 'FAIL')
+             FROM arrived n GROUP BY n.batch_uuid
+           ON CONFLICT (batch_uuid) DO UPDATE SET readings = c.readings + EXCLUDED.readings,
+             passes = c.passes + EXCLUDED.passes, warnings = c.warnings + EXCLUDED.warnings,
+             fails = c.fails + EXCLUDED.fails;
+         RETURN NULL;
+       END $body$)",
+    R"(CREATE FUNCTION korvanta.count_withdrawals() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+         SET search_path = pg_catalog, pg_temp AS $body$
+       BEGIN
+         -- A reading withdrawn before (by another event) was taken off already.
+         UPDATE korvanta.batch_counts c SET readings = c.readings - w.n, passes = c.passes - w.passes,
+                warnings = c.warnings - w.warnings, fails = c.fails - w.fails
+           FROM (SELECT r.batch_uuid, count(*) AS n, count(*) FILTER (WHERE r.verdict = 'PASS') AS passes,
+                        count(*) FILTER (WHERE r.verdict = 'WARN') AS warnings,
+                        count(*) FILTER (WHERE r.verdict = 'FAIL') AS fails
+                   FROM (SELECT DISTINCT a.reading_uuid FROM arrived a) x
+                   JOIN korvanta.readings r ON r.reading_uuid = x.reading_uuid
+                  WHERE NOT EXISTS (SELECT 1 FROM korvanta.withdrawals o
+                                     WHERE o.reading_uuid = x.reading_uuid
+                                       AND o.event_uuid NOT IN (SELECT a.event_uuid FROM arrived a))
+                  GROUP BY r.batch_uuid) w
+          WHERE c.batch_uuid = w.batch_uuid;
+         RETURN NULL;
+       END $body$)",
+    "REVOKE ALL ON FUNCTION korvanta.count_readings(), korvanta.count_withdrawals() FROM PUBLIC",
+    R"(CREATE TRIGGER readings_counted AFTER INSERT ON korvanta.readings REFERENCING NEW TABLE AS arrived
+         FOR EACH STATEMENT EXECUTE FUNCTION korvanta.count_readings())",
+    R"(CREATE TRIGGER withdrawals_counted AFTER INSERT ON korvanta.withdrawals REFERENCING NEW TABLE AS arrived
+         FOR EACH STATEMENT EXECUTE FUNCTION korvanta.count_withdrawals())",
 };
 
 // One step of the schema's history. Later versions append a step from the one before.

@@ -52,7 +52,19 @@ TEST_F(ProductsTest, AnOlderSchemaIsUpgradedWithItsRows) {
       INSERT INTO korvanta.specifications (spec_uuid, station_uuid, station_sequence, product, version, target_20,
                                            tolerance_20, warning_band, created_at)
         VALUES ('22222222-2222-2222-2222-222222222222', '%1', 1, 'Satin white', 1, 80, 2.5, 10, now());
-      INSERT INTO korvanta.products (product, spec_uuid) VALUES ('Satin white', '22222222-2222-2222-2222-222222222222'))")
+      INSERT INTO korvanta.products (product, spec_uuid) VALUES ('Satin white', '22222222-2222-2222-2222-222222222222');
+      INSERT INTO korvanta.batches (batch_uuid, station_uuid, station_sequence, batch_id, product, spec_uuid, operator,
+                                    started_at, started_utc_offset)
+        VALUES ('33333333-3333-3333-3333-333333333333', '%1', 2, 'B-1', 'Satin white',
+                '22222222-2222-2222-2222-222222222222', 'Ann', now(), 0);
+      INSERT INTO korvanta.readings (reading_uuid, batch_uuid, station_uuid, station_sequence, taken_at,
+          taken_utc_offset, date_text, time_text, mode_20, mode_60, value_20_text, value_60_text, comment, verdict,
+          serial, firmware)
+        SELECT md5('r' || n)::uuid, '33333333-3333-3333-3333-333333333333', '%1', n + 2, now(), 0, '', '', '', '',
+               '', '', '', CASE WHEN n = 1 THEN 'FAIL' ELSE 'PASS' END, '', ''
+          FROM generate_series(1, 3) n;
+      INSERT INTO korvanta.withdrawals (event_uuid, reading_uuid, station_uuid, station_sequence, withdrawn_at)
+        VALUES (gen_random_uuid(), md5('r1')::uuid, '%1', 9, now()))")
                        .arg(QLatin1String(kStation)),
                    &error))
       << error.toStdString();
@@ -71,6 +83,26 @@ TEST_F(ProductsTest, AnOlderSchemaIsUpgradedWithItsRows) {
   EXPECT_TRUE(products[0].version.productUuid.isNull());
   EXPECT_EQ(products[0].version.at20.target, 8000);
   EXPECT_EQ(products[0].version.at20.tolerance, 250);
+
+  // The counts the lab view lists are those of the readings there, and follow what arrives after.
+  QString counts = Scalar("SELECT readings || ' ' || passes || ' ' || fails FROM korvanta.batch_counts");
+  EXPECT_EQ(counts, "2 2 0");
+  ASSERT_TRUE(Exec(QStringLiteral(R"(
+      INSERT INTO korvanta.readings (reading_uuid, batch_uuid, station_uuid, station_sequence, taken_at,
+          taken_utc_offset, date_text, time_text, mode_20, mode_60, value_20_text, value_60_text, comment, verdict,
+          serial, firmware)
+        SELECT md5('r' || n)::uuid, '33333333-3333-3333-3333-333333333333', '%1', n + 2, now(), 0, '', '', '', '',
+               '', '', '', 'FAIL', '', ''
+          FROM generate_series(3, 5) n ON CONFLICT DO NOTHING;
+      INSERT INTO korvanta.withdrawals (event_uuid, reading_uuid, station_uuid, station_sequence, withdrawn_at)
+        VALUES (gen_random_uuid(), md5('r1')::uuid, '%1', 10, now()), (gen_random_uuid(), md5('r2')::uuid, '%1', 11, now()),
+               (gen_random_uuid(), md5('r2')::uuid, '%1', 12, now()))")
+                       .arg(QLatin1String(kStation)),
+                   &error))
+      << error.toStdString();
+  // Two readings more (the third was there), and one withdrawn, whatever the events that say so.
+  counts = Scalar("SELECT readings || ' ' || passes || ' ' || fails FROM korvanta.batch_counts");
+  EXPECT_EQ(counts, "3 1 2");
 }
 
 // A lead's edits, one after the other as two leads and a station would make them.
