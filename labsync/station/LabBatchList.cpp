@@ -44,18 +44,25 @@ void LabBatchList::Ask() {
   SetStatus(Text(StationText::ReadingList, language_.LanguageIndex));
   client_.List(filter_, [this, ticket](const Outcome& outcome, const std::vector<LabBatch>& batches) {
     if (ticket != asked_) return;
-    const int lang = language_.LanguageIndex;
     beginResetModel();
     batches_ = outcome.Ok() ? batches : std::vector<LabBatch>();
     endResetModel();
-    if (!outcome.Ok()) {
-      SetStatus(ReasonText(outcome, lang));
-    } else if (static_cast<int>(batches_.size()) >= kLimit) {
-      SetStatus(Text(StationText::NewestShown, lang).arg(QLocale().toString(kLimit)));
-    } else {
-      SetStatus(QString());
-    }
+    lastOutcome_ = outcome;
+    SetStatus(StatusOf(outcome, batches_.size()));
   });
+}
+
+QString LabBatchList::StatusOf(const Outcome& outcome, std::size_t shown) const {
+  const int lang = language_.LanguageIndex;
+  if (!outcome.Ok()) return ReasonText(outcome, lang);
+  if (static_cast<int>(shown) >= kLimit) return Text(StationText::NewestShown, lang).arg(QLocale().toString(kLimit));
+  return {};
+}
+
+void LabBatchList::ApplyLanguage() {
+  emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
+  if (!batches_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1));
+  SetStatus(StatusOf(lastOutcome_, batches_.size()));
 }
 
 void LabBatchList::SetStatus(const QString& status) {

@@ -35,6 +35,8 @@ class LabBatchList : public lab::SharedBatchList {
   bool Offers(View view) const override { return view != View::Report; }
   void Open(int row, View view) override;
 
+  // The headings, words and status in the operator's language anew.
+  void ApplyLanguage();
   const LabBatch* At(int row) const;
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -46,6 +48,7 @@ class LabBatchList : public lab::SharedBatchList {
  private:
   void Ask();
   void SetStatus(const QString& status);
+  QString StatusOf(const Outcome& outcome, std::size_t shown) const;
 
   LabClient& client_;
   const i18n::LanguageState& language_;
@@ -53,6 +56,7 @@ class LabBatchList : public lab::SharedBatchList {
   BatchFilter filter_;
   std::vector<LabBatch> batches_;
   QString status_;
+  Outcome lastOutcome_;  // of the last list read, for its status in another language
   QTimer debounce_;
   int asked_ = 0;  // the newest list asked for; older answers are dropped
 };

@@ -99,7 +99,7 @@ StationLink::StationLink(lab::LabWindows& windows, const i18n::LanguageState& la
   qRegisterMetaType<labsync::LinkStatus>();
   status_.state = LinkStatus::State::Stopped;
   connect(this, &StationLink::StatusArrived, this, &StationLink::OnStatus, Qt::QueuedConnection);
-  connect(&windows, &lab::LabWindows::LanguageApplied, this, &StationLink::ShowLine);
+  connect(&windows, &lab::LabWindows::LanguageApplied, this, &StationLink::ApplyLanguage);
 
   lab::LabStore& store = windows.Store();
   if (!config_.problem.Ok() || !config_.fileProblem.isEmpty() || !store.Writable()) {
@@ -202,6 +202,12 @@ void StationLink::TakeProducts(const std::vector<LabProduct>& products) {
     if (editor_) emit editor_->Changed();
   }
   if (before != productsProblem_) ShowLine();
+}
+
+void StationLink::ApplyLanguage() {
+  ShowLine();
+  if (list_) list_->ApplyLanguage();
+  if (editor_) emit editor_->Changed();
 }
 
 void StationLink::ShowLine() {

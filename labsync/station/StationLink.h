@@ -60,6 +60,7 @@ class StationLink : public QObject {
   void OnStatus(const LinkStatus& status);
   void TakeProducts(const std::vector<LabProduct>& products);
   void ShowLine();
+  void ApplyLanguage();
 
   QPointer<lab::LabWindows> windows_;
   const i18n::LanguageState& language_;
