@@ -643,9 +643,11 @@ bool LabStore::ApplyLabProducts(const std::vector<LabProductCopy>& products, boo
     Rollback();
     return false;
   };
-  std::vector<LabProductEntry> entries;
+  // Which product here carries each lab product; never one for two of them (a lab may hold two
+  // names that differ only in case), so that taking the same list again changes nothing.
+  std::vector<QUuid> carriers;
+  std::vector<bool> versionHere;
   for (const LabProductCopy& lab : products) {
-    // The product here that carries it.
     std::optional<QUuid> carrier;
     {
       storage::Statement* s = Stmt("SELECT product_uuid FROM specification WHERE uuid = ?1");
@@ -655,24 +657,37 @@ bool LabStore::ApplyLabProducts(const std::vector<LabProductCopy>& products, boo
       BindText(*use, 1, uuid);
       if (sqlite3_step(*use) == SQLITE_ROW) carrier = QUuid::fromString(ColumnText(*use, 0));
     }
-    const bool versionHere = carrier.has_value();
-    if (!carrier && !lab.product.isNull() && LatestVersion(lab.product)) carrier = lab.product;
+    versionHere.push_back(carrier.has_value());
+    const auto taken = [&carriers](const QUuid& product) {
+      return std::find(carriers.begin(), carriers.end(), product) != carriers.end();
+    };
+    if (carrier && taken(*carrier)) carrier.reset();
+    if (!carrier && !lab.product.isNull() && !taken(lab.product) && LatestVersion(lab.product)) carrier = lab.product;
     if (!carrier) {
       for (const Specification& p : Products(true)) {
-        if (SameName(p.name, lab.name) && (!carrier || p.state == Specification::State::Active)) carrier = p.product;
+        if (SameName(p.name, lab.name) && !taken(p.product) && (!carrier || p.state == Specification::State::Active)) {
+          carrier = p.product;
+        }
       }
     }
-    const std::optional<Specification> latest = carrier ? LatestVersion(*carrier) : std::nullopt;
+    if (!carrier) carrier = lab.product.isNull() || taken(lab.product) ? QUuid::createUuid() : lab.product;
+    carriers.push_back(*carrier);
+  }
+
+  std::vector<LabProductEntry> entries;
+  for (std::size_t i = 0; i < products.size(); ++i) {
+    const LabProductCopy& lab = products[i];
+    const std::optional<Specification> latest = LatestVersion(carriers[i]);
     const Specification::State state = lab.retired ? Specification::State::Retired : Specification::State::Active;
     if (!latest || latest->name != lab.name || !(latest->limits == lab.limits) || latest->state != state) {
       Specification version;
       version.name = lab.name;
       version.limits = lab.limits;
       version.state = state;
-      version.product = carrier ? *carrier : (lab.product.isNull() ? QUuid::createUuid() : lab.product);
+      version.product = carriers[i];
       version.version = latest ? latest->version + 1 : std::max(1, lab.version);
       bool ok = false;
-      if (!versionHere) {
+      if (!versionHere[i]) {
         version.uuid = lab.specification;
         version.created = lab.created;
         ok = InsertSpecification(version, true);
@@ -680,25 +695,33 @@ bool LabStore::ApplyLabProducts(const std::vector<LabProductCopy>& products, boo
         ok = InsertSpecification(version);
       }
       if (!ok) return failed();
-      carrier = version.product;
       changed = true;
     }
-    // The lab's name wins: another product here of that name is offered no more.
-    for (const Specification& p : Products(false)) {
-      if (p.product != *carrier && SameName(p.name, lab.name)) {
-        if (!RetireSuperseded(p.product)) return failed();
-        changed = true;
-      }
-    }
-    entries.push_back({lab.name, *carrier, lab.specification, lab.product, lab.version, lab.retired});
+    entries.push_back({lab.name, carriers[i], lab.specification, lab.product, lab.version, lab.retired});
+  }
+  // The lab's names win: another product here of such a name is offered no more.
+  for (const Specification& p : Products(false)) {
+    if (std::find(carriers.begin(), carriers.end(), p.product) != carriers.end()) continue;
+    const bool labName = std::any_of(products.begin(), products.end(),
+                                     [&p](const LabProductCopy& lab) { return SameName(p.name, lab.name); });
+    if (!labName) continue;
+    if (!RetireSuperseded(p.product)) return failed();
+    changed = true;
   }
 
   // The copy itself, replaced when it differs.
-  const std::vector<LabProductEntry> before = LabProducts();
+  // Compared in one order: the lab's list comes in its own, the table is read in name order.
+  std::vector<LabProductEntry> before = LabProducts();
   const auto same = [](const LabProductEntry& a, const LabProductEntry& b) {
     return a.name == b.name && a.product == b.product && a.labSpecification == b.labSpecification &&
            a.labProduct == b.labProduct && a.labVersion == b.labVersion && a.retired == b.retired;
   };
+  const auto order = [](const LabProductEntry& a, const LabProductEntry& b) {
+    const int byName = a.name.compare(b.name);
+    return byName != 0 ? byName < 0 : a.product.toString() < b.product.toString();
+  };
+  std::sort(before.begin(), before.end(), order);
+  std::sort(entries.begin(), entries.end(), order);
   if (before.size() != entries.size() || !std::equal(before.begin(), before.end(), entries.begin(), same)) {
     if (Query(db_, "DELETE FROM lab_product") != SQLITE_OK) return SqlFailed("lab products");
     storage::Statement* s = Stmt(
