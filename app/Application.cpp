@@ -14,11 +14,19 @@
 #include "app/ReportRun.h"
 #include "i18n/DataFiles.h"
 #include "i18n/ExtraTexts.h"
+#include "i18n/Language.h"
 #include "i18n/widgets/Help.h"
+#include "labsync/ConnInfo.h"
 #include "labsync/InitCommand.h"
+#include "labsync/LabSyncTexts.h"
 
 namespace app {
 namespace {
+
+CommandLine& TheCommandLine() {
+  static CommandLine line;
+  return line;
+}
 
 std::function<int()>& LanguageSource() {
   static std::function<int()> source;
@@ -134,6 +142,8 @@ void Application::ReportException(const QString& message) {
 
 void Application::SetLanguageSource(std::function<int()> source) { LanguageSource() = std::move(source); }
 
+const CommandLine& ProgramCommandLine() { return TheCommandLine(); }
+
 int RunProgram(int argc, char** argv, const WindowMaker& makeWindows) {
   QCoreApplication::setApplicationName(QStringLiteral("korvanta"));
   // The command line is read in full before the window toolkit starts, since the toolkit ends the
@@ -167,6 +177,15 @@ int RunProgram(int argc, char** argv, const WindowMaker& makeWindows) {
   if (line.IsSet(QStringLiteral("init-lab-database"))) {
     return labsync::InitLabDatabase(line.Value(QStringLiteral("init-lab-database")).toLocal8Bit());
   }
+  // A lab database's connection string that cannot be used (one holding a password, say) is told
+  // before anything starts, with where the password belongs, in the operator's language.
+  if (const std::optional<QString> lab = line.Given(QStringLiteral("lab-database"))) {
+    if (const labsync::Outcome checked = labsync::CheckConnInfo(lab->toUtf8()); !checked.Ok()) {
+      const int lang = i18n::ReadLanguageSetting(i18n::WorkingDirectoryBasePath());
+      return Usage(QStringLiteral("--lab-database: ") + labsync::ReasonText(checked, lang));
+    }
+  }
+  TheCommandLine() = line;
   BackendChoice choice;
   QString problem;
   if (!ChooseBackend(line, choice, problem)) return Usage(problem);

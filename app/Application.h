@@ -40,4 +40,8 @@ using WindowMaker = std::function<std::unique_ptr<Program>(ProcessState& state, 
 // standard error, and a failure with windows in an error box in the operator's language too.
 int RunProgram(int argc, char** argv, const WindowMaker& makeWindows);
 
+struct CommandLine;
+// The command line RunProgram read, for the windows' makers (empty before it ran).
+const CommandLine& ProgramCommandLine();
+
 }  // namespace app

@@ -21,8 +21,9 @@ constexpr std::array kExitStatuses = {
                   "or the record cannot be read (one line on standard error says which)"},
     ExitStatusRow{ExitStatus::Usage,
                   "a usage error: an unknown option, a stray argument, a missing value, a scenario file "
-                  "that cannot be read or holds a mistake, or an option without the one it belongs to (--output "
-                  "without --report) or with a value it does not take (--language=xx)"},
+                  "that cannot be read or holds a mistake, a lab database's connection string that cannot be "
+                  "used, or an option without the one it belongs to (--output without --report) or with a value "
+                  "it does not take (--language=xx)"},
 };
 
 constexpr std::array kOptions = {
@@ -43,6 +44,10 @@ constexpr std::array kOptions = {
     OptionRow{"station", OptionValue::Required, "NAME",
               "With --report: the batch measured at station NAME, where stations share a batch ID. A station's "
               "name is the one it has in the lab database: station in lab.conf, else its host name."},
+    OptionRow{"lab-database", OptionValue::Required, "CONNINFO",
+              "Join the lab database CONNINFO for this run, in place of the connection in lab.conf (a run with "
+              "--simulate joins only this way); CONNINFO is a libpq connection string, a postgresql:// address or "
+              "service=NAME, without a password."},
     OptionRow{"init-lab-database", OptionValue::Required, "CONNINFO",
               "Create or upgrade the lab database's tables in an existing PostgreSQL database and exit; CONNINFO "
               "is a libpq connection string, a postgresql:// address or service=NAME, without a password."},
@@ -132,6 +137,12 @@ std::span<const OptionRow> OptionTable() { return kOptions; }
 QString CommandLine::Value(const QString& name) const {
   const auto it = options.find(name);
   return it != options.end() ? it->second : QString();
+}
+
+std::optional<QString> CommandLine::Given(const QString& name) const {
+  const auto it = options.find(name);
+  if (it == options.end()) return std::nullopt;
+  return it->second;
 }
 
 CommandLine ParseCommandLine(const QStringList& arguments) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <map>
+#include <optional>
 #include <span>
 
 namespace app {
@@ -54,6 +55,8 @@ struct CommandLine {
 
   bool IsSet(const QString& name) const { return options.count(name) != 0; }
   QString Value(const QString& name) const;
+  // The option's value when it was given.
+  std::optional<QString> Given(const QString& name) const;
 };
 
 // Parses the arguments after the program's name. Each long option may be written with one dash or

@@ -3,10 +3,12 @@
 
 #include "app/Application.h"
 #include "app/Backend.h"
+#include "app/CommandLine.h"
 #include "app/Program.h"
 #include "journal/TableJournal.h"
 #include "lab/Settings.h"
 #include "lab/windows/LabWindows.h"
+#include "labsync/station/StationLink.h"
 #include "protocol/Messages.h"
 #include "report/windows/Reports.h"
 
@@ -35,6 +37,10 @@ int main(int argc, char** argv) {
     lab->setParent(window);
     QObject::connect(window, &app::TMainForm::StartupSequenceEnded, lab, &lab::LabWindows::StartupSequenceEnded);
     QObject::connect(window, &app::TMainForm::LanguageApplied, lab, &lab::LabWindows::ApplyLanguage);
+    // The lab database, when one is configured (lab.conf, or --lab-database): the outbox's sender,
+    // the link in the Batch window, the lab's products and the whole lab's batches.
+    labsync::station::Join(*lab, state.Language, app::ProgramCommandLine().Given(QStringLiteral("lab-database")),
+                           backend.Records() == app::RecordSet::Simulated, window);
     // PDF reports: of the table's rows ("Report…" after "Batch…" in the table's menu) and of a
     // batch (in the Batch and Batches windows), with the report settings.
     auto* reports = new report::Reports(window->Rows(), state.Language, window, lab::DefaultSettingsPath());

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 
 #include "storage/Sqlite.h"
 
@@ -326,6 +327,14 @@ LabStore::DbOutcome LabStore::OpenDatabase(bool readOnly, QString& reason) {
     }
   }
   if ((rc = Query(db_, "PRAGMA foreign_keys = ON")) != SQLITE_OK) return failed(rc);
+  // The copy of a lab database's products, made in a record that predates it.
+  if (!readOnly &&
+      (rc = Query(db_,
+                  "CREATE TABLE IF NOT EXISTS lab_product (name TEXT PRIMARY KEY, product_uuid TEXT NOT NULL,"
+                  " spec_uuid TEXT NOT NULL, lab_product_uuid TEXT, lab_version INTEGER NOT NULL,"
+                  " retired INTEGER NOT NULL)")) != SQLITE_OK) {
+    return failed(rc);
+  }
   QString uuid;
   if ((rc = Query(db_, "SELECT value FROM meta WHERE key = 'record_uuid'", &uuid)) != SQLITE_OK) {
     // A newer schema may keep it elsewhere; a read-only record does without.
@@ -428,11 +437,14 @@ bool LabStore::Begin() {
     if (problem_.isEmpty()) problem_ = QStringLiteral("the record is not open for writing");
     return false;
   }
+  outboxWritten_ = false;
   return sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK || SqlFailed("begin");
 }
 
 bool LabStore::Commit() {
   if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return SqlFailed("commit");
+  if (outboxWritten_ && committed_) committed_();
+  outboxWritten_ = false;
   if (syncer_) {
     syncer_->Poke(logFrames_ >= storage::kCheckpointFrames);
     const QString error = syncer_->Error();
@@ -462,7 +474,9 @@ bool LabStore::AddOutbox(const char* kind, const Instant& at, const QJsonObject&
   BindText(*use, 1, kindText);
   BindText(*use, 2, atText);
   BindText(*use, 3, json);
-  return sqlite3_step(*use) == SQLITE_DONE || SqlFailed("outbox");
+  if (sqlite3_step(*use) != SQLITE_DONE) return SqlFailed("outbox");
+  outboxWritten_ = true;
+  return true;
 }
 
 // ---- specifications --------------------------------------------------------------------------
@@ -533,14 +547,16 @@ std::optional<Specification> LabStore::LatestVersion(const QUuid& product) {
   return ReadSpecification(*use);
 }
 
-bool LabStore::InsertSpecification(Specification& spec) {
+bool LabStore::InsertSpecification(Specification& spec, bool fromLab) {
   storage::Statement* s = Stmt(
       "INSERT INTO specification (uuid, product_uuid, version, state, name, target20, tolerance20, minimum20,"
       " maximum20, target60, tolerance60, minimum60, maximum60, band_bp, haze_max, created, created_ms)"
       " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)");
   if (s == nullptr) return SqlFailed("specification");
-  spec.uuid = QUuid::createUuid();
-  spec.created = Instant::Now();
+  if (!fromLab) {
+    spec.uuid = QUuid::createUuid();
+    spec.created = Instant::Now();
+  }
   const QString uuid = UuidText(spec.uuid);
   const QString product = UuidText(spec.product);
   const QString state = QLatin1String(StateKey(spec.state));
@@ -563,6 +579,7 @@ bool LabStore::InsertSpecification(Specification& spec) {
     if (sqlite3_step(*use) != SQLITE_DONE) return SqlFailed("specification");
   }
   spec.id = sqlite3_last_insert_rowid(db_);
+  if (fromLab) return true;
   const char* kind = spec.state == Specification::State::Active    ? "specification_added"
                      : spec.state == Specification::State::Retired ? "specification_retired"
                                                                    : "specification_deleted";
@@ -624,6 +641,155 @@ bool LabStore::DeleteProduct(const QUuid& product) {
     return false;
   }
   return AddVersionWithState(product, Specification::State::Deleted, "specification_deleted");
+}
+
+// ---- a lab database's products ------------------------------------------------------------
+
+namespace {
+
+bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+}  // namespace
+
+bool LabStore::RetireSuperseded(const QUuid& product) {
+  std::optional<Specification> latest = LatestVersion(product);
+  if (!latest || latest->state != Specification::State::Active) return true;
+  latest->version += 1;
+  latest->state = Specification::State::Retired;
+  return InsertSpecification(*latest);
+}
+
+bool LabStore::ApplyLabProducts(const std::vector<LabProductCopy>& products, bool& changed) {
+  changed = false;
+  if (!Begin()) return false;
+  const auto failed = [this] {
+    Rollback();
+    return false;
+  };
+  // Which product here carries each lab product; never one for two of them (a lab may hold two
+  // names that differ only in case), so that taking the same list again changes nothing.
+  std::vector<QUuid> carriers;
+  std::vector<bool> versionHere;
+  for (const LabProductCopy& lab : products) {
+    std::optional<QUuid> carrier;
+    {
+      storage::Statement* s = Stmt("SELECT product_uuid FROM specification WHERE uuid = ?1");
+      if (s == nullptr) return SqlFailed("lab products");
+      const Use use(s);
+      const QString uuid = UuidText(lab.specification);
+      BindText(*use, 1, uuid);
+      if (sqlite3_step(*use) == SQLITE_ROW) carrier = QUuid::fromString(ColumnText(*use, 0));
+    }
+    versionHere.push_back(carrier.has_value());
+    const auto taken = [&carriers](const QUuid& product) {
+      return std::find(carriers.begin(), carriers.end(), product) != carriers.end();
+    };
+    if (carrier && taken(*carrier)) carrier.reset();
+    if (!carrier && !lab.product.isNull() && !taken(lab.product) && LatestVersion(lab.product)) carrier = lab.product;
+    if (!carrier) {
+      for (const Specification& p : Products(true)) {
+        if (SameName(p.name, lab.name) && !taken(p.product) && (!carrier || p.state == Specification::State::Active)) {
+          carrier = p.product;
+        }
+      }
+    }
+    if (!carrier) carrier = lab.product.isNull() || taken(lab.product) ? QUuid::createUuid() : lab.product;
+    carriers.push_back(*carrier);
+  }
+
+  std::vector<LabProductEntry> entries;
+  for (std::size_t i = 0; i < products.size(); ++i) {
+    const LabProductCopy& lab = products[i];
+    const std::optional<Specification> latest = LatestVersion(carriers[i]);
+    const Specification::State state = lab.retired ? Specification::State::Retired : Specification::State::Active;
+    if (!latest || latest->name != lab.name || !(latest->limits == lab.limits) || latest->state != state) {
+      Specification version;
+      version.name = lab.name;
+      version.limits = lab.limits;
+      version.state = state;
+      version.product = carriers[i];
+      version.version = latest ? latest->version + 1 : std::max(1, lab.version);
+      bool ok = false;
+      if (!versionHere[i]) {
+        version.uuid = lab.specification;
+        version.created = lab.created;
+        ok = InsertSpecification(version, true);
+      } else {
+        ok = InsertSpecification(version);
+      }
+      if (!ok) return failed();
+      changed = true;
+    }
+    entries.push_back({lab.name, carriers[i], lab.specification, lab.product, lab.version, lab.retired});
+  }
+  // The lab's names win: another product here of such a name is offered no more.
+  for (const Specification& p : Products(false)) {
+    if (std::find(carriers.begin(), carriers.end(), p.product) != carriers.end()) continue;
+    const bool labName = std::any_of(products.begin(), products.end(),
+                                     [&p](const LabProductCopy& lab) { return SameName(p.name, lab.name); });
+    if (!labName) continue;
+    if (!RetireSuperseded(p.product)) return failed();
+    changed = true;
+  }
+
+  // The copy itself, replaced when it differs.
+  // Compared in one order: the lab's list comes in its own, the table is read in name order.
+  std::vector<LabProductEntry> before = LabProducts();
+  const auto same = [](const LabProductEntry& a, const LabProductEntry& b) {
+    return a.name == b.name && a.product == b.product && a.labSpecification == b.labSpecification &&
+           a.labProduct == b.labProduct && a.labVersion == b.labVersion && a.retired == b.retired;
+  };
+  const auto order = [](const LabProductEntry& a, const LabProductEntry& b) {
+    const int byName = a.name.compare(b.name);
+    return byName != 0 ? byName < 0 : a.product.toString() < b.product.toString();
+  };
+  std::sort(before.begin(), before.end(), order);
+  std::sort(entries.begin(), entries.end(), order);
+  if (before.size() != entries.size() || !std::equal(before.begin(), before.end(), entries.begin(), same)) {
+    if (Query(db_, "DELETE FROM lab_product") != SQLITE_OK) return SqlFailed("lab products");
+    storage::Statement* s = Stmt(
+        "INSERT OR REPLACE INTO lab_product (name, product_uuid, spec_uuid, lab_product_uuid, lab_version, retired)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    if (s == nullptr) return SqlFailed("lab products");
+    for (const LabProductEntry& e : entries) {
+      const Use use(s);
+      const QString product = UuidText(e.product);
+      const QString spec = UuidText(e.labSpecification);
+      const QString labProduct = e.labProduct.isNull() ? QString() : UuidText(e.labProduct);
+      BindText(*use, 1, e.name);
+      BindText(*use, 2, product);
+      BindText(*use, 3, spec);
+      if (e.labProduct.isNull()) {
+        sqlite3_bind_null(*use, 4);
+      } else {
+        BindText(*use, 4, labProduct);
+      }
+      sqlite3_bind_int(*use, 5, e.labVersion);
+      sqlite3_bind_int(*use, 6, e.retired ? 1 : 0);
+      if (sqlite3_step(*use) != SQLITE_DONE) return SqlFailed("lab products");
+    }
+    changed = true;
+  }
+  return Commit();
+}
+
+std::vector<LabProductEntry> LabStore::LabProducts() {
+  std::vector<LabProductEntry> entries;
+  if (state_ != OpenState::Open) return entries;
+  storage::Statement* s = Stmt(
+      "SELECT name, product_uuid, spec_uuid, lab_product_uuid, lab_version, retired FROM lab_product ORDER BY name");
+  if (s == nullptr) return entries;
+  const Use use(s);
+  while (sqlite3_step(*use) == SQLITE_ROW) {
+    LabProductEntry& e = entries.emplace_back();
+    e.name = ColumnText(*use, 0);
+    e.product = QUuid::fromString(ColumnText(*use, 1));
+    e.labSpecification = QUuid::fromString(ColumnText(*use, 2));
+    e.labProduct = QUuid::fromString(ColumnText(*use, 3));
+    e.labVersion = sqlite3_column_int(*use, 4);
+    e.retired = sqlite3_column_int(*use, 5) != 0;
+  }
+  return entries;
 }
 
 // ---- batches -------------------------------------------------------------------------------

@@ -27,6 +27,11 @@
 //           serial, firmware, dark, verdict20, verdict60, verdict_haze, verdict)
 //           verdicts: 'pass'|'warn'|'no_value'|'fail', '' when not judged
 //   reading_event(id, uuid, reading, kind 'withdrawn'|'comment', at, at_ms, comment)
+//   lab_product(name PRIMARY KEY, product_uuid, spec_uuid, lab_product_uuid, lab_version, retired)
+//           the lab database's products as last read, when the station has joined one: each name,
+//           the product here that carries it (product_uuid) and the version the lab has for it
+//           (its UUID, the lab's product UUID and version number). Added to version 1 without a
+//           step: a program that does not know it never reads it, and it is made when missing.
 //   outbox(seq INTEGER PRIMARY KEY AUTOINCREMENT, kind, at, payload JSON)
 //           every payload: record_uuid (this record), event_uuid (the change: the reading's or the
 //           specification version's own UUID, the event row's UUID for the others); numbers in
@@ -46,6 +51,7 @@
 #include <QUuid>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -134,6 +140,27 @@ struct Reading {
   Judgement judgement;  // distances are not kept
   QString comment;      // as it stands now
   std::optional<Instant> withdrawn;
+};
+
+// A product as a lab database holds it, for the station's copy.
+struct LabProductCopy {
+  QString name;  // the lab's name for it
+  bool retired = false;
+  QUuid specification;  // the version the name stands for there
+  QUuid product;        // the product's UUID there; null where the lab does not know it
+  int version = 1;      // the version's number there
+  Limits limits;
+  Instant created;
+};
+
+// A lab product as the station's copy keeps it.
+struct LabProductEntry {
+  QString name;
+  QUuid product;  // the product here that carries it
+  QUuid labSpecification;
+  QUuid labProduct;  // null where the lab does not know it
+  int labVersion = 1;
+  bool retired = false;
 };
 
 struct OutboxEntry {
@@ -229,8 +256,25 @@ class LabStore {
   // The batch's readings in the order they were taken, withdrawn ones included.
   std::vector<Reading> Readings(std::int64_t batch);
 
+  // ---- a lab database's products ---------------------------------------------------------
+  // Takes the lab's products as the station's own, in one transaction, so that new batches are
+  // judged as the lab's are and the station measures against them offline too. Each lab product is
+  // carried by one product here: the one that has its version already, else the one with the lab's
+  // product UUID, else the one of the same name (without regard to case), else a new one. Where
+  // that product's latest version differs from the lab's (name, limits, retired or not), the lab's
+  // version is added to it: under the lab's own UUID when it is not here yet (it is on the server,
+  // so it goes to no outbox), otherwise as a version of this station's own with the lab's content,
+  // which the outbox sends. Another product here of the same name is retired, since the lab's
+  // wins. `changed` tells whether any product or the copy changed.
+  bool ApplyLabProducts(const std::vector<LabProductCopy>& products, bool& changed);
+  // The copy as last taken; empty before a lab database's products were ever taken.
+  std::vector<LabProductEntry> LabProducts();
+
   // ---- the outbox --------------------------------------------------------------------------
   std::vector<OutboxEntry> Outbox(std::int64_t afterSeq = 0, int limit = 1000);
+  // Called after each commit that wrote an outbox row (the lab database's sender is woken this way;
+  // it must return at once).
+  void SetCommitListener(std::function<void()> listener) { committed_ = std::move(listener); }
 
   // ---- the disk ----------------------------------------------------------------------------
   bool WaitSynced();
@@ -253,7 +297,10 @@ class LabStore {
   void Rollback();
   // `event` identifies the change (a new UUID when null).
   bool AddOutbox(const char* kind, const Instant& at, const QJsonObject& payload, const QUuid& event = QUuid());
-  bool InsertSpecification(Specification& spec);
+  // A new version with a new UUID and the time now, and its outbox row; `fromLab`: a version a lab
+  // database made, kept with its own UUID and time and sent nowhere.
+  bool InsertSpecification(Specification& spec, bool fromLab = false);
+  bool RetireSuperseded(const QUuid& product);
   bool AddBatchEvent(std::int64_t batch, BatchEvent::Kind kind, const Instant& at, const QUuid& event);
   std::optional<Batch> ReadBatch(const char* where, std::int64_t number, const QString* text);
   std::optional<Specification> LatestVersion(const QUuid& product);
@@ -275,6 +322,8 @@ class LabStore {
   std::vector<std::pair<const char*, std::unique_ptr<storage::Statement>>> statements_;
   std::unique_ptr<storage::LogSyncer> syncer_;
   int logFrames_ = 0;
+  bool outboxWritten_ = false;
+  std::function<void()> committed_;
   // The limits of the batch readings were last recorded in, so that a reading costs no lookup.
   std::int64_t limitsBatch_ = 0;
   std::optional<Limits> limits_;

@@ -80,4 +80,28 @@ std::int64_t OutboxReader::Waiting() {
   return count.toLongLong();
 }
 
+bool OutboxReader::ActiveProducts(std::vector<std::pair<QString, QUuid>>& products) {
+  products.clear();
+  if (db_ == nullptr) return false;
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db_,
+                         "SELECT name, uuid FROM specification s WHERE state = 'active' AND version ="
+                         " (SELECT max(version) FROM specification WHERE product_uuid = s.product_uuid) ORDER BY name",
+                         -1, &stmt, nullptr) != SQLITE_OK) {
+    problem_ = storage::FromUtf8(sqlite3_errmsg(db_));
+    return false;
+  }
+  int rc = SQLITE_OK;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    products.emplace_back(storage::ColumnText(stmt, 0), QUuid::fromString(storage::ColumnText(stmt, 1)));
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) {
+    problem_ = storage::FromUtf8(sqlite3_errmsg(db_));
+    products.clear();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace lab

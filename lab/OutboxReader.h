@@ -35,6 +35,9 @@ class OutboxReader {
   bool Acknowledge(std::int64_t seq);
   // How many rows wait; -1 when that cannot be told.
   std::int64_t Waiting();
+  // The record's products that new batches may start with: the name and UUID of each one's latest
+  // version. False when they cannot be read now.
+  bool ActiveProducts(std::vector<std::pair<QString, QUuid>>& products);
 
  private:
   sqlite3* db_ = nullptr;

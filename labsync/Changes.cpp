@@ -31,7 +31,9 @@ const std::array<TableShape, kTables>& Shapes() {
        {{"spec_uuid", "uuid"},
         {"station_sequence", "bigint"},
         {"product", "text"},
+        {"product_uuid", "uuid"},
         {"version", "integer"},
+        {"state", "text"},
         {"target_20", "numeric"},
         {"tolerance_20", "numeric"},
         {"minimum_20", "numeric"},
@@ -156,7 +158,9 @@ struct Rows {
         {"spec_uuid", Uuid(c.specification)},
         {"station_sequence", Sequence(sequence)},
         {"product", Text(c.product)},
+        {"product_uuid", Uuid(c.productUuid)},
         {"version", c.version},
+        {"state", QString::fromLatin1(StateText(c.state))},
         {"target_20", Hundredths(c.at20.target)},
         {"tolerance_20", Hundredths(c.at20.tolerance)},
         {"minimum_20", Hundredths(c.at20.minimum)},
@@ -169,6 +173,12 @@ struct Rows {
         {"largest_haze", Hundredths(c.largestHaze)},
         {"created_at", Instant(c.at)},
     });
+    // A retired version is a retirement too, under a UUID of its own made from the version's, so
+    // that sending it again lands on the same row.
+    if (c.state == SpecificationState::Retired) {
+      Add(sequence,
+          SpecificationRetired{QUuid::createUuidV5(c.specification, QByteArray("retirement")), c.specification, c.at});
+    }
   }
   void Add(std::int64_t sequence, const SpecificationRetired& c) {
     tables[kRetirements].append(QJsonObject{{"event_uuid", Uuid(c.event)},
@@ -234,6 +244,8 @@ struct Rows {
                                          {"comment", Text(c.comment)},
                                          {"changed_at", Instant(c.at)}});
   }
+  // Never sent: validation holds it back.
+  void Add(std::int64_t, const Undecodable&) {}
 };
 
 // ---- validation ----
@@ -270,6 +282,11 @@ class Checker {
   void Number(const char* field, std::optional<std::int64_t> value) {
     if (value && (*value > limits::kHundredths || *value < -limits::kHundredths)) Fail(field);
   }
+  void Undecodable(const QString& kind, const QString& problem) {
+    if (!outcome_.Ok()) return;
+    outcome_ = Outcome::Fail(Failure::BadLocalData,
+                             QStringLiteral("outbox row %1, %2: %3").arg(row_.sequence).arg(kind, problem));
+  }
 
  private:
   void Fail(const char* field) {
@@ -283,6 +300,26 @@ class Checker {
 };
 
 }  // namespace
+
+const char* StateText(SpecificationState state) {
+  switch (state) {
+    case SpecificationState::Retired:
+      return "retired";
+    case SpecificationState::Deleted:
+      return "deleted";
+    case SpecificationState::Active:
+      break;
+  }
+  return "active";
+}
+
+QByteArray SpecificationRows(const std::vector<std::pair<std::int64_t, SpecificationAdded>>& versions) {
+  Rows rows;
+  for (const auto& [sequence, version] : versions) rows.Add(sequence, version);
+  return QJsonDocument(rows.tables[kSpecifications]).toJson(QJsonDocument::Compact);
+}
+
+QByteArray SpecificationInsertSql() { return InsertSql(Shapes()[kSpecifications]); }
 
 std::optional<QByteArray> VerdictText(Verdict verdict) {
   switch (verdict) {
@@ -356,6 +393,8 @@ Outcome Validate(const OutboxRow& row) {
           check.Uuid("reading", c.reading);
           check.Text("comment", c.comment, limits::kComment);
           check.Instant("time", c.at);
+        } else if constexpr (std::is_same_v<T, Undecodable>) {
+          check.Undecodable(c.kind, c.problem);
         }
       },
       row.change);

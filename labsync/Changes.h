@@ -27,10 +27,19 @@ struct AngleLimits {
   std::optional<std::int64_t> maximum;
 };
 
+// A version is active (offered for new batches), retired (kept for the batches that used it, offered
+// no more) or deleted (a product no batch used, taken away).
+enum class SpecificationState { Active, Retired, Deleted };
+
+// A specification version as the station made it. A retired or deleted product is a version of its
+// own with that state, as the station's record keeps it; a retired one is written as a retirement
+// as well, which is how a server of schema 1.0 tells it.
 struct SpecificationAdded {
   QUuid specification;  // this version's UUID
+  QUuid productUuid;    // the product's, the same in all its versions; null where unknown
   QString product;
   int version = 1;
+  SpecificationState state = SpecificationState::Active;
   AngleLimits at20;
   AngleLimits at60;
   std::int64_t warningBand = 1000;  // hundredths of a percent of the tolerance
@@ -101,8 +110,16 @@ struct CommentChanged {
   QDateTime at;
 };
 
+// An outbox row that could not be read as any change (a payload damaged or of a kind this program
+// does not know). It is never skipped: it fails validation and holds back the rows after it, with
+// a message, until someone looks at it.
+struct Undecodable {
+  QString kind;
+  QString problem;  // which field, in our own words
+};
+
 using Change = std::variant<SpecificationAdded, SpecificationRetired, BatchStarted, BatchClosed, BatchReopened,
-                            ReadingRecorded, ReadingWithdrawn, CommentChanged>;
+                            ReadingRecorded, ReadingWithdrawn, CommentChanged, Undecodable>;
 
 struct OutboxRow {
   std::int64_t sequence = 0;  // the outbox's order, ascending
@@ -123,5 +140,14 @@ std::vector<Statement> InsertStatements(const std::vector<OutboxRow>& rows, cons
 // The change's text for a table column: 'PASS', 'WARN', 'FAIL', 'NO VALUE', or nullopt when not
 // judged.
 std::optional<QByteArray> VerdictText(Verdict verdict);
+
+// 'active', 'retired', 'deleted'.
+const char* StateText(SpecificationState state);
+
+// The JSON array the specifications' INSERT reads (one object per version, columns as the table's),
+// for statements that write a version outside the outbox (a lead's edit).
+QByteArray SpecificationRows(const std::vector<std::pair<std::int64_t, SpecificationAdded>>& versions);
+// The INSERT that writes them for station $2, as InsertStatements does.
+QByteArray SpecificationInsertSql();
 
 }  // namespace labsync

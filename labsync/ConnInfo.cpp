@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace labsync {
@@ -25,6 +26,24 @@ Outcome CheckConnInfo(const QByteArray& conninfo) {
   }
   PQconninfoFree(options);
   return outcome;
+}
+
+std::optional<std::chrono::seconds> ConnectTimeoutOf(const QByteArray& conninfo) {
+  if (conninfo.trimmed().isEmpty()) return std::nullopt;
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(conninfo.constData(), &error);
+  if (error != nullptr) PQfreemem(error);
+  if (options == nullptr) return std::nullopt;
+  std::optional<std::chrono::seconds> timeout;
+  for (const PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
+    if (std::strcmp(o->keyword, "connect_timeout") != 0 || o->val == nullptr || *o->val == '\0') continue;
+    bool ok = false;
+    const int seconds = QByteArray(o->val).trimmed().toInt(&ok);
+    // libpq: 0 or less waits for ever, 1 is taken as 2.
+    if (ok && seconds > 0) timeout = std::chrono::seconds(std::max(seconds, 2));
+  }
+  PQconninfoFree(options);
+  return timeout;
 }
 
 }  // namespace labsync

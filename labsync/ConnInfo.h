@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <chrono>
+#include <optional>
 
 #include "labsync/Outcome.h"
 
@@ -14,5 +16,9 @@ namespace labsync {
 // of libpq's defaults and PG* environment variables). The outcome's detail names the offending
 // keyword, never its value.
 Outcome CheckConnInfo(const QByteArray& conninfo);
+
+// The string's own connect_timeout (seconds, as libpq reads it, at least 2 where it is set lower),
+// which libpq itself applies only to blocking connects; nothing when it does not set one.
+std::optional<std::chrono::seconds> ConnectTimeoutOf(const QByteArray& conninfo);
 
 }  // namespace labsync

@@ -3,33 +3,31 @@
 #include <algorithm>
 #include <limits>
 
+#include "labsync/RowReader.h"
 #include "labsync/Schema.h"
 
 namespace labsync {
 namespace {
 
 // Times come as milliseconds since the epoch, so that no time format of the server's needs reading.
+// The days of the filter are the station's own, as its clock showed the start (its UTC offset),
+// as the record's own list filters them.
 constexpr const char* kListSql = R"(
-SELECT b.batch_uuid, b.station_uuid, s.name, b.batch_id, b.product, b.operator,
+SELECT b.batch_uuid, b.station_uuid, s.name, b.batch_id, b.product, b.spec_uuid, b.operator,
        (extract(epoch FROM b.started_at) * 1000)::bigint, b.started_utc_offset,
        CASE WHEN last.event = 'closed' THEN (extract(epoch FROM last.happened_at) * 1000)::bigint END,
-       c.n, c.passes, c.warnings, c.fails
+       coalesce(c.readings, 0), coalesce(c.passes, 0), coalesce(c.warnings, 0), coalesce(c.fails, 0)
   FROM korvanta.batches b
   JOIN korvanta.stations s ON s.station_uuid = b.station_uuid
   LEFT JOIN LATERAL (SELECT e.event, e.happened_at FROM korvanta.batch_events e
                       WHERE e.batch_uuid = b.batch_uuid
                       ORDER BY e.happened_at DESC, e.station_sequence DESC LIMIT 1) last ON true
-  LEFT JOIN LATERAL (SELECT count(*) AS n,
-                            count(*) FILTER (WHERE r.verdict = 'PASS') AS passes,
-                            count(*) FILTER (WHERE r.verdict = 'WARN') AS warnings,
-                            count(*) FILTER (WHERE r.verdict = 'FAIL') AS fails
-                       FROM korvanta.readings r
-                      WHERE r.batch_uuid = b.batch_uuid
-                        AND NOT EXISTS (SELECT 1 FROM korvanta.withdrawals w
-                                         WHERE w.reading_uuid = r.reading_uuid)) c ON true
+  LEFT JOIN korvanta.batch_counts c ON c.batch_uuid = b.batch_uuid
  WHERE ($1::text = '' OR b.batch_id ILIKE $1 OR b.product ILIKE $1 OR b.operator ILIKE $1 OR s.name ILIKE $1)
-   AND ($2::bigint IS NULL OR b.started_at >= to_timestamp($2::bigint / 1000.0))
-   AND ($3::bigint IS NULL OR b.started_at < to_timestamp($3::bigint / 1000.0))
+   AND ($2::date IS NULL OR (b.started_at AT TIME ZONE 'UTC') + b.started_utc_offset * interval '1 second'
+                              >= $2::date)
+   AND ($3::date IS NULL OR (b.started_at AT TIME ZONE 'UTC') + b.started_utc_offset * interval '1 second'
+                              < $3::date + 1)
    AND ($4::uuid IS NULL OR b.station_uuid = $4::uuid)
  ORDER BY b.started_at DESC, b.batch_uuid
  LIMIT $5)";
@@ -48,107 +46,9 @@ SELECT r.reading_uuid, (extract(epoch FROM r.taken_at) * 1000)::bigint, r.taken_
  WHERE r.batch_uuid = $1::uuid
  ORDER BY r.taken_at, r.station_sequence)";
 
-// Reads one row's fields and remembers the first that does not hold what it must.
-class RowReader {
- public:
-  RowReader(const Result& result, int row, const char* table) : result_(result), row_(row), table_(table) {}
-
-  const Outcome& Problem() const { return problem_; }
-
-  QUuid Uuid(int column, const char* name) {
-    const QUuid uuid = result_.IsNull(row_, column) ? QUuid() : QUuid::fromString(result_.Text(row_, column));
-    if (uuid.isNull()) Fail(name);
-    return uuid;
-  }
-  QString Text(int column, const char* name, int longest, bool nullable = false, bool mayBeEmpty = true) {
-    if (result_.IsNull(row_, column)) {
-      if (!nullable) Fail(name);
-      return {};
-    }
-    const QString text = result_.Text(row_, column);
-    qsizetype characters = text.size();
-    for (const QChar c : text) {
-      if (c.isHighSurrogate()) --characters;
-    }
-    if (characters > longest || (!mayBeEmpty && text.isEmpty())) Fail(name);
-    return text;
-  }
-  std::optional<std::int64_t> Integer(int column, const char* name, std::int64_t least, std::int64_t most,
-                                      bool nullable = false) {
-    if (result_.IsNull(row_, column)) {
-      if (!nullable) Fail(name);
-      return std::nullopt;
-    }
-    bool ok = false;
-    const qlonglong value = result_.Bytes(row_, column).toLongLong(&ok);
-    if (!ok || value < least || value > most) {
-      Fail(name);
-      return std::nullopt;
-    }
-    return value;
-  }
-  // A numeric's text with at most two decimals, as hundredths.
-  std::optional<std::int64_t> Hundredths(int column, const char* name) {
-    if (result_.IsNull(row_, column)) return std::nullopt;
-    const QByteArray text = result_.Bytes(row_, column);
-    const int point = text.indexOf('.');
-    const QByteArray whole = point < 0 ? text : text.left(point);
-    QByteArray fraction = point < 0 ? QByteArray() : text.mid(point + 1);
-    bool ok = !whole.isEmpty() && whole.size() <= 13 && fraction.size() <= 2;
-    for (char c : fraction) ok = ok && c >= '0' && c <= '9';
-    const qlonglong units = ok ? whole.toLongLong(&ok) : 0;
-    fraction = fraction.leftJustified(2, '0');
-    const long long cents = ok ? fraction.toLongLong(&ok) : 0;
-    const bool negative = whole.startsWith('-');
-    const long long value = units * 100 + (negative ? -cents : cents);
-    if (!ok || value > limits::kHundredths || value < -limits::kHundredths) {
-      Fail(name);
-      return std::nullopt;
-    }
-    return value;
-  }
-  std::int64_t Count(int column, const char* name) {
-    return Integer(column, name, 0, std::numeric_limits<std::int64_t>::max()).value_or(0);
-  }
-  // Milliseconds since the epoch, shown at `offset` seconds from UTC.
-  std::optional<QDateTime> Instant(int column, const char* name, int offset, bool nullable = false) {
-    // Years 1 to 9999, the span QDateTime and ISO 8601 share.
-    constexpr std::int64_t kFirst = -62135596800000LL;
-    constexpr std::int64_t kLast = 253402300799999LL;
-    const std::optional<std::int64_t> ms = Integer(column, name, kFirst, kLast, nullable);
-    if (!ms) return std::nullopt;
-    return QDateTime::fromMSecsSinceEpoch(*ms, Qt::OffsetFromUTC, offset);
-  }
-  int Offset(int column, const char* name) {
-    return static_cast<int>(Integer(column, name, -64800, 64800).value_or(0));
-  }
-  Verdict VerdictOf(int column, const char* name) {
-    if (result_.IsNull(row_, column)) return Verdict::NotJudged;
-    const QByteArray text = result_.Bytes(row_, column);
-    for (Verdict v : {Verdict::Pass, Verdict::Warn, Verdict::Fail, Verdict::NoValue}) {
-      if (VerdictText(v) == text) return v;
-    }
-    Fail(name);
-    return Verdict::NotJudged;
-  }
-
- private:
-  void Fail(const char* name) {
-    if (!problem_.Ok()) return;
-    problem_ =
-        Outcome::Fail(Failure::BadData,
-                      QStringLiteral("%1.%2, row %3").arg(QLatin1String(table_), QLatin1String(name)).arg(row_ + 1));
-  }
-
-  const Result& result_;
-  const int row_;
-  const char* const table_;
-  Outcome problem_;
-};
-
-std::optional<QByteArray> MsParam(const QDateTime& at) {
-  if (!at.isValid()) return std::nullopt;
-  return QByteArray::number(at.toMSecsSinceEpoch());
+std::optional<QByteArray> DayParam(const QDate& day) {
+  if (!day.isValid()) return std::nullopt;
+  return day.toString(Qt::ISODate).toLatin1();
 }
 
 // ILIKE's pattern for "contains", with its wildcards in the operator's text taken literally.
@@ -169,13 +69,13 @@ Outcome ListBatches(Connection& connection, const BatchFilter& filter, Deadline 
   Result result;
   Outcome outcome = connection.Query(
       {kListSql,
-       {ContainsPattern(filter.text), MsParam(filter.from), MsParam(filter.until),
+       {ContainsPattern(filter.text), DayParam(filter.from), DayParam(filter.to),
         filter.station.isNull() ? std::nullopt
                                 : std::optional<QByteArray>(filter.station.toString(QUuid::WithoutBraces).toLatin1()),
         QByteArray::number(std::max(1, filter.limit))}},
       deadline, result);
   if (!outcome.Ok()) return outcome;
-  if (result.Columns() != 13) return Outcome::Fail(Failure::BadData, QStringLiteral("batches"));
+  if (result.Columns() != 14) return Outcome::Fail(Failure::BadData, QStringLiteral("batches"));
   std::vector<LabBatch> batches;
   batches.reserve(static_cast<std::size_t>(result.Rows()));
   for (int row = 0; row < result.Rows(); ++row) {
@@ -186,14 +86,15 @@ Outcome ListBatches(Connection& connection, const BatchFilter& filter, Deadline 
     b.stationName = r.Text(2, "station", limits::kName, false, false);
     b.batchId = r.Text(3, "batch_id", limits::kBatchId, false, false);
     b.product = r.Text(4, "product", limits::kName, true, false);
-    b.operatorName = r.Text(5, "operator", limits::kName);
-    const int offset = r.Offset(7, "started_utc_offset");
-    b.startedAt = r.Instant(6, "started_at", offset).value_or(QDateTime());
-    b.closedAt = r.Instant(8, "closed_at", offset, true);
-    b.readings = r.Count(9, "readings");
-    b.passes = r.Count(10, "passes");
-    b.warnings = r.Count(11, "warnings");
-    b.fails = r.Count(12, "fails");
+    if (!result.IsNull(row, 5)) b.specification = r.Uuid(5, "spec_uuid");
+    b.operatorName = r.Text(6, "operator", limits::kName);
+    const int offset = r.Offset(8, "started_utc_offset");
+    b.startedAt = r.Instant(7, "started_at", offset).value_or(QDateTime());
+    b.closedAt = r.Instant(9, "closed_at", offset, true);
+    b.readings = r.Count(10, "readings");
+    b.passes = r.Count(11, "passes");
+    b.warnings = r.Count(12, "warnings");
+    b.fails = r.Count(13, "fails");
     if (!r.Problem().Ok()) return r.Problem();
     batches.push_back(std::move(b));
   }

@@ -26,7 +26,8 @@ struct LabBatch {
   QUuid station;
   QString stationName;
   QString batchId;
-  QString product;  // empty: measured without a specification
+  QString product;      // empty: measured without a specification
+  QUuid specification;  // the version it is judged against; null with no product
   QString operatorName;
   QDateTime startedAt;                // with the station's UTC offset
   std::optional<QDateTime> closedAt;  // while its last event is a close
@@ -38,14 +39,14 @@ struct LabBatch {
 };
 
 struct BatchFilter {
-  QString text;     // in the batch ID, product, operator or station name; empty: all
-  QDateTime from;   // started at or after; invalid: no bound
-  QDateTime until;  // started before; invalid: no bound
-  QUuid station;    // null: every station
+  QString text;   // in the batch ID, product, operator or station name; empty: all
+  QDate from;     // started on this day or later, as the station's clock showed it; invalid: no bound
+  QDate to;       // started on this day or earlier; invalid: no bound
+  QUuid station;  // null: every station
   int limit = 1000;
 };
 
-// The batches the filter lets through, newest first.
+// The batches the filter lets through, newest first, at most `filter.limit` of them.
 Outcome ListBatches(Connection& connection, const BatchFilter& filter, Deadline deadline, std::vector<LabBatch>& out);
 
 struct LabReading {

@@ -77,11 +77,13 @@ constexpr i18n::TextRow<T> kRows[] = {
      u"exécute korvanta --init-lab-database."},
     {T::SchemaTooOld,
      u"The lab database has an older schema (%1) than this program needs (%2): the lab's administrator runs "
-     u"korvanta --init-lab-database to upgrade it.",
+     u"korvanta --init-lab-database to upgrade it. Until then nothing is sent: the changes wait on this station.",
      u"Die Labordatenbank hat ein älteres Schema (%1), als dieses Programm braucht (%2): Der Administrator des "
-     u"Labors aktualisiert es mit korvanta --init-lab-database.",
+     u"Labors aktualisiert es mit korvanta --init-lab-database. Bis dahin wird nichts gesendet: Die Änderungen "
+     u"warten auf dieser Station.",
      u"La base de données du laboratoire a un schéma plus ancien (%1) que celui dont ce programme a besoin "
-     u"(%2)\u00A0: l’administrateur du laboratoire le met à jour avec korvanta --init-lab-database."},
+     u"(%2)\u00A0: l’administrateur du laboratoire le met à jour avec korvanta --init-lab-database. D’ici là, rien "
+     u"n’est envoyé\u00A0: les modifications attendent sur ce poste."},
     {T::SchemaTooNew,
      u"The lab database was set up by a newer version of korvanta (schema %1; this program knows %2). Nothing is "
      u"sent to it: the readings wait on this station until the program is updated.",
@@ -111,6 +113,17 @@ constexpr i18n::TextRow<T> kRows[] = {
     {T::OutboxUnreadable, u"The changes waiting on this station cannot be read.",
      u"Die auf dieser Station wartenden Änderungen können nicht gelesen werden.",
      u"Les modifications en attente sur ce poste ne peuvent pas être lues."},
+
+    {T::ConflictChanged,
+     u"Someone else changed this product on the lab database meanwhile. The list shows it as it is now; make "
+     u"the change again if it is still needed.",
+     u"Jemand anderes hat dieses Produkt in der Labordatenbank inzwischen geändert. Die Liste zeigt es, wie es "
+     u"jetzt ist; nehmen Sie die Änderung erneut vor, falls sie noch nötig ist.",
+     u"Quelqu’un d’autre a modifié ce produit dans la base de données du laboratoire entre-temps. La liste le "
+     u"montre tel qu’il est maintenant\u00A0; refaites la modification si elle est toujours nécessaire."},
+    {T::ConflictName, u"The lab database has another product of this name.",
+     u"Die Labordatenbank hat bereits ein anderes Produkt dieses Namens.",
+     u"La base de données du laboratoire a déjà un autre produit de ce nom."},
 
     {T::InitCreated, u"Lab database set up (schema %1).", u"Labordatenbank eingerichtet (Schema %1).",
      u"Base de données du laboratoire configurée (schéma %1)."},
@@ -177,6 +190,8 @@ QString ReasonText(const Outcome& outcome, int lang) {
       return Text(T::BadLocalData, lang).arg(outcome.detail);
     case Failure::OutboxUnreadable:
       return Text(T::OutboxUnreadable, lang);
+    case Failure::Conflict:
+      return Text(outcome.detail == QLatin1String("name") ? T::ConflictName : T::ConflictChanged, lang);
   }
   return {};
 }

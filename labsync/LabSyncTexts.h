@@ -33,6 +33,8 @@ enum class LabSyncText {
   ServerError,   // %1 SQLSTATE
   BadLocalData,  // %1 which change and field
   OutboxUnreadable,
+  ConflictChanged,  // a lead's edit met another's
+  ConflictName,     // the name is another product's
   // --init-lab-database.
   InitCreated,         // %1 version
   InitUpgraded,        // %1 from, %2 to

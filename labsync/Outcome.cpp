@@ -57,8 +57,9 @@ QString Describe(const Outcome& outcome) {
       "server error",
       "bad local data",
       "outbox unreadable",
+      "conflict",
   };
-  static_assert(std::size(kNames) == static_cast<std::size_t>(Failure::OutboxUnreadable) + 1);
+  static_assert(std::size(kNames) == static_cast<std::size_t>(Failure::Conflict) + 1);
   QString text = QString::fromLatin1(kNames[static_cast<int>(outcome.failure)]);
   if (!outcome.sqlState.isEmpty()) text += QStringLiteral(" (SQLSTATE %1)").arg(outcome.sqlState);
   if (!outcome.detail.isEmpty()) text += QStringLiteral(": ") + outcome.detail;

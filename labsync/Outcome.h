@@ -27,6 +27,7 @@ enum class Failure {
   ServerError,         // any other error the server reported
   BadLocalData,        // a change waiting locally cannot be sent as it stands
   OutboxUnreadable,    // the local changes cannot be read
+  Conflict,            // an edit met a change made meanwhile by someone else (detail: what)
 };
 
 struct Outcome {

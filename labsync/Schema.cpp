@@ -124,6 +124,68 @@ constexpr const char* kCreate_1_0[] = {
     "CREATE INDEX comment_changes_reading ON korvanta.comment_changes (reading_uuid, changed_at)",
 };
 
+// 1.0 to 1.1: a specification version's product (the same UUID in all versions of a product, as
+// the station that made it keeps it) and its state; rows of 1.0 stations have no product and are
+// active. And each batch's counts of readings not withdrawn and of their verdicts, kept by the
+// server itself as readings and withdrawals arrive, so that the lab view lists a thousand batches
+// without counting their readings again: a table no role may write, kept by statement triggers that
+// run as the schema's owner (SECURITY DEFINER, with a search path of their own), whoever sends. A
+// row sent twice is inserted once, and only inserted rows reach a trigger. Derived from `readings`
+// and `withdrawals`: rows changed there by hand are not counted again.
+constexpr const char* kUpgrade_1_1[] = {
+    R"(ALTER TABLE korvanta.specifications
+         ADD COLUMN product_uuid uuid,
+         ADD COLUMN state text NOT NULL DEFAULT 'active' CHECK (state IN ('active', 'retired', 'deleted')))",
+    "CREATE INDEX specifications_product ON korvanta.specifications (product_uuid, version)",
+    R"(CREATE TABLE korvanta.batch_counts (
+         batch_uuid uuid PRIMARY KEY REFERENCES korvanta.batches,
+         readings bigint NOT NULL DEFAULT 0,
+         passes bigint NOT NULL DEFAULT 0,
+         warnings bigint NOT NULL DEFAULT 0,
+         fails bigint NOT NULL DEFAULT 0))",
+    R"(INSERT INTO korvanta.batch_counts (batch_uuid, readings, passes, warnings, fails)
+         SELECT r.batch_uuid, count(*), count(*) FILTER (WHERE r.verdict = 'PASS'),
+                count(*) FILTER (WHERE r.verdict = 'WARN'), count(*) FILTER (WHERE r.verdict = 'FAIL')
+           FROM korvanta.readings r
+          WHERE NOT EXISTS (SELECT 1 FROM korvanta.withdrawals w WHERE w.reading_uuid = r.reading_uuid)
+          GROUP BY r.batch_uuid)",
+    R"(CREATE FUNCTION korvanta.count_readings() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+         SET search_path = pg_catalog, pg_temp AS $body$
+       BEGIN
+         INSERT INTO korvanta.batch_counts AS c (batch_uuid, readings, passes, warnings, fails)
+           SELECT n.batch_uuid, count(*), count(*) FILTER (WHERE n.verdict = 'PASS'),
+                  count(*) FILTER (WHERE n.verdict = 'WARN'), count(*) FILTER (WHERE n.verdict = 'FAIL')
+             FROM arrived n GROUP BY n.batch_uuid
+           ON CONFLICT (batch_uuid) DO UPDATE SET readings = c.readings + EXCLUDED.readings,
+             passes = c.passes + EXCLUDED.passes, warnings = c.warnings + EXCLUDED.warnings,
+             fails = c.fails + EXCLUDED.fails;
+         RETURN NULL;
+       END $body$)",
+    R"(CREATE FUNCTION korvanta.count_withdrawals() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+         SET search_path = pg_catalog, pg_temp AS $body$
+       BEGIN
+         -- A reading withdrawn before (by another event) was taken off already.
+         UPDATE korvanta.batch_counts c SET readings = c.readings - w.n, passes = c.passes - w.passes,
+                warnings = c.warnings - w.warnings, fails = c.fails - w.fails
+           FROM (SELECT r.batch_uuid, count(*) AS n, count(*) FILTER (WHERE r.verdict = 'PASS') AS passes,
+                        count(*) FILTER (WHERE r.verdict = 'WARN') AS warnings,
+                        count(*) FILTER (WHERE r.verdict = 'FAIL') AS fails
+                   FROM (SELECT DISTINCT a.reading_uuid FROM arrived a) x
+                   JOIN korvanta.readings r ON r.reading_uuid = x.reading_uuid
+                  WHERE NOT EXISTS (SELECT 1 FROM korvanta.withdrawals o
+                                     WHERE o.reading_uuid = x.reading_uuid
+                                       AND o.event_uuid NOT IN (SELECT a.event_uuid FROM arrived a))
+                  GROUP BY r.batch_uuid) w
+          WHERE c.batch_uuid = w.batch_uuid;
+         RETURN NULL;
+       END $body$)",
+    "REVOKE ALL ON FUNCTION korvanta.count_readings(), korvanta.count_withdrawals() FROM PUBLIC",
+    R"(CREATE TRIGGER readings_counted AFTER INSERT ON korvanta.readings REFERENCING NEW TABLE AS arrived
+         FOR EACH STATEMENT EXECUTE FUNCTION korvanta.count_readings())",
+    R"(CREATE TRIGGER withdrawals_counted AFTER INSERT ON korvanta.withdrawals REFERENCING NEW TABLE AS arrived
+         FOR EACH STATEMENT EXECUTE FUNCTION korvanta.count_withdrawals())",
+};
+
 // One step of the schema's history. Later versions append a step from the one before.
 struct Step {
   SchemaVersion from;
@@ -134,6 +196,7 @@ struct Step {
 const std::vector<Step>& Steps() {
   static const std::vector<Step> steps = {
       {{0, 0}, {1, 0}, std::vector<const char*>(std::begin(kCreate_1_0), std::end(kCreate_1_0))},
+      {{1, 0}, {1, 1}, std::vector<const char*>(std::begin(kUpgrade_1_1), std::end(kUpgrade_1_1))},
   };
   return steps;
 }
@@ -157,8 +220,9 @@ std::vector<QByteArray> Grants(bool station, bool lead) {
       all);
   sql.push_back("GRANT UPDATE (name, last_seen_at) ON korvanta.stations TO " + all);
   if (lead) {
-    sql.push_back(QByteArray("GRANT UPDATE (spec_uuid, retired, changed_at, changed_by) ON korvanta.products TO ") +
-                  kLeadRole);
+    sql.push_back(
+        QByteArray("GRANT UPDATE (product, spec_uuid, retired, changed_at, changed_by) ON korvanta.products TO ") +
+        kLeadRole);
   }
   return sql;
 }
@@ -209,7 +273,7 @@ Outcome ReadServerSchema(Connection& connection, Deadline deadline, ServerSchema
   return {};
 }
 
-Outcome InitSchema(Connection& connection, Deadline deadline, InitReport& report) {
+Outcome InitSchema(Connection& connection, Deadline deadline, InitReport& report, SchemaVersion target) {
   report = InitReport();
   // Two administrators (or two upgrades) at once: the second waits for the first and then finds
   // the schema done.
@@ -226,23 +290,23 @@ Outcome InitSchema(Connection& connection, Deadline deadline, InitReport& report
 
   SchemaVersion current = schema.exists ? schema.version : SchemaVersion{0, 0};
   report.before = current;
-  if (current.major > kSchemaVersion.major) {
+  if (current.major > target.major) {
     return Abandon(connection, Outcome::Fail(Failure::SchemaTooNew, current.Text()));
   }
 
   std::vector<Statement> statements;
-  if (current.major == kSchemaVersion.major && current.minor > kSchemaVersion.minor) {
+  if (current.major == target.major && current.minor > target.minor) {
     // Its rights are the newer program's to give: renewing ours would take back the rights on
     // what it added.
     report.action = InitReport::Action::LeftNewerMinor;
     report.after = current;
     return Abandon(connection, {});
   }
-  if (current == kSchemaVersion) {
+  if (current == target) {
     report.action = InitReport::Action::Renewed;
   } else {
     report.action = schema.exists ? InitReport::Action::Upgraded : InitReport::Action::Created;
-    while (!(current == kSchemaVersion)) {
+    while (!(current == target)) {
       const Step* next = nullptr;
       for (const Step& step : Steps()) {
         if (step.from == current) next = &step;
@@ -255,7 +319,7 @@ Outcome InitSchema(Connection& connection, Deadline deadline, InitReport& report
         {"INSERT INTO korvanta.schema_version (major, minor) VALUES ($1, $2) "
          "ON CONFLICT (only_row) DO UPDATE SET major = EXCLUDED.major, minor = EXCLUDED.minor, "
          "changed_at = now()",
-         {QByteArray::number(kSchemaVersion.major), QByteArray::number(kSchemaVersion.minor)}});
+         {QByteArray::number(target.major), QByteArray::number(target.minor)}});
   }
   report.after = current;
 

@@ -16,7 +16,7 @@
 //                     events, readings, withdrawals and comment changes; updates only a station's
 //                     name and last-seen time. No update or delete of anything else.
 //   korvanta_lead     what a station may, and edits the lab's products (which specification version
-//                     a product name stands for, and whether it is retired).
+//                     a product name stands for, its name, and whether it is retired).
 #pragma once
 
 #include <QString>
@@ -33,8 +33,10 @@ struct SchemaVersion {
   friend bool operator==(const SchemaVersion&, const SchemaVersion&) = default;
 };
 
-// The version this program writes and understands.
-inline constexpr SchemaVersion kSchemaVersion{1, 0};
+// The version this program writes and understands. 1.1 added to 1.0 a specification version's
+// product identity and state (active, retired, deleted), so that a station's products keep who
+// they are across renames and a deleted product is told as such, and lets a lead rename a product.
+inline constexpr SchemaVersion kSchemaVersion{1, 1};
 
 inline constexpr const char* kStationRole = "korvanta_station";
 inline constexpr const char* kLeadRole = "korvanta_lead";
@@ -74,10 +76,12 @@ struct InitReport {
   QStringList rolesGranted;
 };
 
-// Creates the schema in the database `connection` is open on, or upgrades it to kSchemaVersion,
-// in one transaction under an advisory lock (two administrators at once wait for each other), and
-// gives the rights to the roles that exist. A schema with a newer minor version is left as it is,
-// rights included; a newer major is SchemaTooNew. Either way nothing is changed then.
-Outcome InitSchema(Connection& connection, Deadline deadline, InitReport& report);
+// Creates the schema in the database `connection` is open on, or upgrades it to `target`
+// (kSchemaVersion; an older one only for tests of the upgrades), in one transaction under an
+// advisory lock (two administrators at once wait for each other), and gives the rights to the
+// roles that exist. A schema with a newer minor version is left as it is, rights included; a newer
+// major is SchemaTooNew. Either way nothing is changed then.
+Outcome InitSchema(Connection& connection, Deadline deadline, InitReport& report,
+                   SchemaVersion target = kSchemaVersion);
 
 }  // namespace labsync

@@ -1,5 +1,7 @@
 #include "labsync/Sender.h"
 
+#include "labsync/Log.h"
+
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -67,6 +69,11 @@ void Sender::Notify() {
   [[maybe_unused]] const ssize_t written = ::write(notifyFd_, &one, sizeof one);
 }
 
+void Sender::NotifyProducts() {
+  productsDue_.store(true);
+  Notify();
+}
+
 void Sender::Stop() {
   stop_.Raise();
   if (thread_.joinable()) thread_.join();
@@ -91,7 +98,9 @@ void Sender::Publish(const std::function<void(LinkStatus&)>& change) {
     change(status_);
     changed = before.state != status_.state || before.reason.failure != status_.reason.failure ||
               before.reason.sqlState != status_.reason.sqlState || before.reason.detail != status_.reason.detail ||
-              before.since != status_.since || before.waiting != status_.waiting || !(before.server == status_.server);
+              before.since != status_.since || before.waiting != status_.waiting ||
+              !(before.server == status_.server) || before.lead != status_.lead ||
+              before.products.failure != status_.products.failure || before.products.detail != status_.products.detail;
     copy = status_;
   }
   if (changed && listener_) listener_(copy);
@@ -100,6 +109,7 @@ void Sender::Publish(const std::function<void(LinkStatus&)>& change) {
 std::int64_t Sender::Waiting() { return source_.Waiting(); }
 
 void Sender::Failed(const Outcome& outcome) {
+  qCDebug(lcLabSync, "sender: %s", qPrintable(Describe(outcome)));
   const std::int64_t waiting = Waiting();
   Publish([&](LinkStatus& s) {
     if (s.state != LinkStatus::State::Unreachable) s.since = QDateTime::currentDateTime();
@@ -185,12 +195,46 @@ Outcome Sender::Connect() {
     if (rights.Bytes(0, i) != "t") return fail(Outcome::Fail(Failure::NotAllowed, QString::fromLatin1(kRightNames[i])));
   }
 
+  bool lead = false;
+  outcome = ReadIsLead(connection_, deadline, lead);
+  if (!outcome.Ok()) return fail(outcome);
+  Publish([lead](LinkStatus& s) { s.lead = lead; });
+
   outcome = connection_.Run(
       {{"INSERT INTO korvanta.stations (station_uuid, name) VALUES ($1, $2) "
         "ON CONFLICT (station_uuid) DO UPDATE SET name = EXCLUDED.name, last_seen_at = now()",
         {settings_.station.toString(QUuid::WithoutBraces).toLatin1(), settings_.stationName.trimmed().toUtf8()}}},
       deadline);
   if (!outcome.Ok()) return fail(outcome);
+  // The lab's products once the outbox is through.
+  nextProducts_ = Clock::now();
+  return {};
+}
+
+Outcome Sender::SyncProducts() {
+  const Deadline deadline = In(settings_.queryTimeout + kDeadlineBeyondServer);
+  std::vector<LabProduct> lab;
+  Outcome outcome = ReadLabProducts(connection_, deadline, lab);
+  if (!outcome.Ok()) return outcome;
+  std::vector<LocalProduct> local;
+  if (settings_.products->LocalProducts(local)) {
+    // The outbox is through: every version claimed here is on the server.
+    std::vector<ProductClaim> claims;
+    for (const LocalProduct& p : local) {
+      const bool known = std::any_of(lab.begin(), lab.end(), [&p](const LabProduct& l) {
+        return l.name.compare(p.name, Qt::CaseInsensitive) == 0;
+      });
+      if (!known && !p.specification.isNull()) claims.push_back({p.name, p.specification});
+    }
+    int claimed = 0;
+    outcome = ClaimProducts(connection_, claims, deadline, claimed);
+    if (!outcome.Ok()) return outcome;
+    if (claimed > 0) {
+      outcome = ReadLabProducts(connection_, deadline, lab);
+      if (!outcome.Ok()) return outcome;
+    }
+  }
+  settings_.products->LabProductsRead(lab);
   return {};
 }
 
@@ -217,6 +261,8 @@ Outcome Sender::SendRound(bool& sentSome) {
   }
   // Committed: the pipeline's sync came back after the transaction's commit.
   source_.Acknowledge(rows.back().sequence);
+  qCDebug(lcLabSync, "sender: outbox rows %lld to %lld committed", static_cast<long long>(rows.front().sequence),
+          static_cast<long long>(rows.back().sequence));
   sentSome = true;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -246,6 +292,7 @@ void Sender::Run() {
         if (!Sleep(Clock::now() + NextDelay(outcome), false)) break;
         continue;
       }
+      qCDebug(lcLabSync, "sender: connected, schema %s", qPrintable(Status().server.Text()));
       const std::int64_t waiting = Waiting();
       Publish([waiting](LinkStatus& s) {
         s.state = LinkStatus::State::Connected;
@@ -278,6 +325,20 @@ void Sender::Run() {
       continue;
     }
     Publish([](LinkStatus& s) { s.waiting = 0; });
+    if (settings_.products != nullptr && (productsDue_.exchange(false) || Clock::now() >= nextProducts_)) {
+      nextProducts_ = Clock::now() + settings_.productsEvery;
+      outcome = SyncProducts();
+      if (outcome.failure == Failure::Stopped) break;
+      if (!outcome.Ok() && (HealsByItself(outcome.failure) || !connection_.IsOpen())) {
+        // The connection failed under it: as any round that failed.
+        connection_.Drop();
+        againAtOnce = false;
+        Failed(outcome);
+        if (!Sleep(Clock::now() + NextDelay(outcome), false)) break;
+        continue;
+      }
+      Publish([&outcome](LinkStatus& s) { s.products = outcome; });
+    }
     if (!Sleep(Clock::now() + kIdleLook, true)) break;
     // Woken by the server between statements: its session has ended (a shutdown, a terminated
     // backend). Connecting again tells whether it is still there.

@@ -17,6 +17,12 @@
 // wait. A row that cannot be sent as it stands (BadLocalData) holds back itself and every row
 // after it, and says so in the status.
 //
+// With a ProductCopy, the sender also keeps the station's copy of the lab's products (Products.h):
+// once the outbox is through after connecting, when asked (NotifyProducts), and every
+// productsEvery, it claims the station's own product names the lab does not have yet and reads the
+// lab's products. A failure of the connection there is one like any other; bad data from the server
+// is told in the status (`products`) and changes nothing, and the outbox goes on being sent.
+//
 // Every wait is a poll() that the stop signal wakes, and libpq never blocks here (asynchronous
 // connect and statements, a non-blocking socket, the host name lookup on a thread of the
 // connect's own): Stop() returns within moments however the server and the network behave.
@@ -26,6 +32,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QUuid>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -35,6 +42,7 @@
 
 #include "labsync/Connection.h"
 #include "labsync/OutboxSource.h"
+#include "labsync/Products.h"
 #include "labsync/Schema.h"
 
 namespace labsync {
@@ -50,6 +58,9 @@ struct SenderSettings {
   std::chrono::milliseconds firstRetry{1'000};
   std::chrono::milliseconds longestRetry{60'000};
   int rowsPerRound = 1000;
+  // The station's copy of the lab's products; none: the products are left alone.
+  ProductCopy* products = nullptr;
+  std::chrono::milliseconds productsEvery{60'000};
 };
 
 struct LinkStatus {
@@ -62,6 +73,10 @@ struct LinkStatus {
   std::int64_t waiting = -1;
   // The server's schema version, once read.
   SchemaVersion server;
+  // Whether the user is a lead, as last read (at connecting).
+  bool lead = false;
+  // Why the lab's products could not be taken the last time they were read; ok otherwise.
+  Outcome products;
 };
 
 class Sender {
@@ -78,6 +93,8 @@ class Sender {
   void Start();
   // New rows are in the source: send them now rather than at the next look.
   void Notify();
+  // Read the lab's products again as soon as the outbox is through (after a lead's edit, say).
+  void NotifyProducts();
   // Asks the thread to end and waits for it.
   void Stop();
 
@@ -95,6 +112,7 @@ class Sender {
   void Run();
   Outcome Connect();
   Outcome SendRound(bool& sentSome);
+  Outcome SyncProducts();
   // Waits until `until`, a stop, or (when `wakeOnNotify`) a notification or a word from the
   // server; false when stopped.
   bool Sleep(Clock::time_point until, bool wakeOnNotify);
@@ -115,7 +133,10 @@ class Sender {
   LinkStatus status_;
   Figures figures_;
 
+  std::atomic<bool> productsDue_{false};
+
   // The sender thread's own.
+  Clock::time_point nextProducts_;
   std::chrono::milliseconds delay_{0};
   std::uint64_t jitterState_ = 0;
 };

@@ -46,6 +46,8 @@ version=$(dpkg-deb -f "$deb" Version)
 project=$(sed -n 's/^project(korvanta VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ "$version" = "$project" ] || fail "package version $version is not the project's $project"
 [ "$(dpkg-deb -f "$deb" Section)" = science ] || fail "section is not science"
+# The lab database's client library, found by shlibdeps from the program's own link.
+dpkg-deb -f "$deb" Depends | grep -Eq '(^|, )libpq5( |,|$)' || fail "the package does not depend on libpq5"
 changelog=$(zcat "$root/usr/share/doc/korvanta/changelog.gz" | sed -n '1s/^korvanta (\([^)]*\)).*/\1/p')
 [ "$changelog" = "$version" ] || fail "the changelog's newest entry is $changelog, not $version"
 release=$(grep -o -m 1 '<release version="[^"]*"' "$root/usr/share/metainfo/$id.metainfo.xml" | cut -d'"' -f2)
@@ -58,7 +60,7 @@ for f in usr/bin/korvanta \
   usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/icons/hicolor/48x48/apps/$id.png \
   usr/share/icons/hicolor/128x128/apps/$id.png usr/share/icons/hicolor/256x256/apps/$id.png \
   usr/share/man/man1/korvanta.1.gz usr/lib/udev/rules.d/60-korvanta-318qx.rules \
-  usr/share/doc/korvanta/copyright usr/share/doc/korvanta/changelog.gz \
+  usr/share/doc/korvanta/copyright usr/share/doc/korvanta/changelog.gz usr/share/doc/korvanta/lab-database.md.gz \
   usr/share/korvanta/CTRUK.ICO usr/share/korvanta/CTRGERM.ICO usr/share/korvanta/CTRFRAN.ICO \
   usr/share/korvanta/hilfe_e.html usr/share/korvanta/hilfe.html usr/share/korvanta/hilfe_f.html; do
   [ -f "$root/$f" ] || fail "/$f is missing"

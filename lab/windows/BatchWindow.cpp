@@ -112,6 +112,11 @@ BatchWindow::BatchWindow(BatchSession& session, const i18n::LanguageState& langu
   ProblemLabel->setWordWrap(true);
   ProblemLabel->setStyleSheet(QStringLiteral("color: #b00000;"));
   ProblemLabel->hide();
+  LinkLabel = Named(new QLabel(this), "LinkLabel");
+  LinkLabel->hide();
+  LinkReasonLabel = Named(new QLabel(this), "LinkReasonLabel");
+  LinkReasonLabel->setWordWrap(true);
+  LinkReasonLabel->hide();
 
   QFont big = font();
   big.setPointSizeF(big.pointSizeF() * 2.2);
@@ -162,6 +167,8 @@ BatchWindow::BatchWindow(BatchSession& session, const i18n::LanguageState& langu
   layout->addLayout(counts);
   layout->addWidget(ProblemLabel);
   layout->addStretch(1);
+  layout->addWidget(LinkLabel);
+  layout->addWidget(LinkReasonLabel);
 
   connect(BatchIdEdit, &QLineEdit::returnPressed, this, &BatchWindow::StartClick);
   connect(BatchIdEdit, &QLineEdit::textEdited, MessageLabel, &QLabel::clear);
@@ -280,6 +287,13 @@ void BatchWindow::ShowProblem(const QString& text) {
 void BatchWindow::AddButton(QPushButton* button) {
   button->setParent(this);
   buttons_->addWidget(button);
+}
+
+void BatchWindow::ShowLink(const QString& line, const QString& reason) {
+  LinkLabel->setText(line);
+  LinkLabel->setVisible(!line.isEmpty());
+  LinkReasonLabel->setText(reason);
+  LinkReasonLabel->setVisible(!line.isEmpty() && !reason.isEmpty());
 }
 
 void BatchWindow::StoreOperator() {

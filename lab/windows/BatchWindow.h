@@ -38,6 +38,9 @@ class BatchWindow : public QWidget {
   std::optional<std::int64_t> ShownBatch() const { return shown_; }
   // A button of another part of the program (a report, ...), in the row of the window's buttons.
   void AddButton(QPushButton* button);
+  // The lab database's line ("Lab database: connected · 0 waiting") and why it is down; an empty
+  // line hides it (no lab database).
+  void ShowLink(const QString& line, const QString& reason);
 
   QLabel* BatchIdLabel;
   QLineEdit* BatchIdEdit;
@@ -56,6 +59,8 @@ class BatchWindow : public QWidget {
   std::array<QWidget*, 4> CountCaptions;
   std::array<QLabel*, 4> CountLabels;  // passes, warnings, fails, no value
   QLabel* ProblemLabel;
+  QLabel* LinkLabel;
+  QLabel* LinkReasonLabel;
 
  signals:
   void SpecificationsRequested();

@@ -128,6 +128,8 @@ BatchesWindow::BatchesWindow(LabStore& store, const i18n::LanguageState& languag
   setObjectName(QStringLiteral("BatchesWindow"));
   setAttribute(Qt::WA_QuitOnClose, false);
 
+  ScopeBox = Named(new QComboBox(this), "ScopeBox");
+  ScopeBox->hide();
   FilterLabel = Named(new QLabel(this), "FilterLabel");
   FilterEdit = Named(new QLineEdit(this), "FilterEdit");
   FilterEdit->setClearButtonEnabled(true);
@@ -162,6 +164,7 @@ BatchesWindow::BatchesWindow(LabStore& store, const i18n::LanguageState& languag
   ToLabel->setBuddy(ToEdit);
 
   auto* filters = new QHBoxLayout;
+  filters->addWidget(ScopeBox);
   filters->addWidget(FilterLabel);
   filters->addWidget(FilterEdit, 1);
   filters->addWidget(FromLabel);
@@ -188,9 +191,11 @@ BatchesWindow::BatchesWindow(LabStore& store, const i18n::LanguageState& languag
   connect(ToEdit, &QDateEdit::dateChanged, this, &BatchesWindow::ApplyFilter);
   connect(BatchTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BatchesWindow::UpdateButtons);
   connect(StatisticsButton, &QPushButton::clicked, this, [this] {
+    if (WholeLab()) return OpenShared(SharedBatchList::View::Statistics);
     if (const Batch* b = Chosen()) emit StatisticsRequested(b->id);
   });
   connect(TrendButton, &QPushButton::clicked, this, [this] {
+    if (WholeLab()) return OpenShared(SharedBatchList::View::Trend);
     if (const Batch* b = Chosen()) emit TrendRequested(b->id);
   });
   connect(ContinueButton, &QPushButton::clicked, this, [this] {
@@ -198,8 +203,10 @@ BatchesWindow::BatchesWindow(LabStore& store, const i18n::LanguageState& languag
   });
   connect(ExportButton, &QPushButton::clicked, this, &BatchesWindow::ExportClick);
   connect(BatchTable, &QTableView::doubleClicked, this, [this] {
+    if (WholeLab()) return OpenShared(SharedBatchList::View::Statistics);
     if (const Batch* b = Chosen()) emit StatisticsRequested(b->id);
   });
+  connect(ScopeBox, &QComboBox::currentIndexChanged, this, &BatchesWindow::ScopeChanged);
 
   ApplyLanguage();
   Reload();
@@ -219,9 +226,58 @@ void BatchesWindow::ApplyLanguage() {
   ContinueButton->setText(Text(LabText::ContinueBatch, lang));
   ExportButton->setText(Text(LabText::ExportCsv, lang));
   emit model_.headerDataChanged(Qt::Horizontal, 0, model_.columnCount() - 1);
+  if (shared_) {
+    ScopeBox->setItemText(0, shared_->ScopeName(false));
+    ScopeBox->setItemText(1, shared_->ScopeName(true));
+    ScopeBox->setAccessibleName(shared_->ScopeName(true));
+  }
+}
+
+void BatchesWindow::SetSharedList(SharedBatchList* list) {
+  shared_ = list;
+  {
+    const QSignalBlocker block(ScopeBox);
+    ScopeBox->clear();
+    if (shared_) ScopeBox->addItems({shared_->ScopeName(false), shared_->ScopeName(true)});
+  }
+  ScopeBox->setVisible(shared_ != nullptr);
+  if (shared_) {
+    ScopeBox->setAccessibleName(shared_->ScopeName(true));
+    connect(shared_, &SharedBatchList::StatusChanged, this, [this] {
+      if (WholeLab()) StatusLabel->setText(shared_->Status());
+    });
+    connect(shared_, &QAbstractItemModel::modelReset, this, &BatchesWindow::UpdateButtons);
+  }
+  ScopeChanged();
+}
+
+bool BatchesWindow::WholeLab() const { return shared_ && ScopeBox->currentIndex() == 1; }
+
+bool BatchesWindow::ChosenInWholeLab() const {
+  return WholeLab() && BatchTable->selectionModel()->currentIndex().isValid() &&
+         shared_->Offers(SharedBatchList::View::Report);
+}
+
+void BatchesWindow::OpenSharedReport() {
+  if (WholeLab()) OpenShared(SharedBatchList::View::Report);
+}
+
+void BatchesWindow::ScopeChanged() {
+  // Each list keeps its own choice; the filters apply to the one shown.
+  BatchTable->setModel(WholeLab() ? static_cast<QAbstractItemModel*>(shared_.data()) : &model_);
+  connect(BatchTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BatchesWindow::UpdateButtons,
+          Qt::UniqueConnection);
+  StatusLabel->setText(WholeLab() ? shared_->Status() : QString());
+  ApplyFilter();
+}
+
+void BatchesWindow::OpenShared(SharedBatchList::View view) {
+  const QModelIndex current = BatchTable->selectionModel()->currentIndex();
+  if (current.isValid() && shared_) shared_->Open(current.row(), view);
 }
 
 void BatchesWindow::Reload() {
+  if (WholeLab()) shared_->Reload();
   const std::int64_t chosen = Chosen() != nullptr ? Chosen()->id : 0;
   model_.SetBatches(store_.Batches());
   for (int r = 0; r < model_.Shown(); ++r) {
@@ -232,21 +288,35 @@ void BatchesWindow::Reload() {
 
 void BatchesWindow::ApplyFilter() {
   const auto bound = [](const QDateEdit* e) { return e->date() == e->minimumDate() ? QDate() : e->date(); };
-  model_.SetFilter(FilterEdit->text(), bound(FromEdit), bound(ToEdit));
+  if (WholeLab()) {
+    shared_->SetFilter(FilterEdit->text(), bound(FromEdit), bound(ToEdit));
+  } else {
+    model_.SetFilter(FilterEdit->text(), bound(FromEdit), bound(ToEdit));
+  }
   UpdateButtons();
 }
 
 const Batch* BatchesWindow::Chosen() const {
+  if (WholeLab()) return nullptr;
   const QModelIndex current = BatchTable->selectionModel()->currentIndex();
   return current.isValid() ? model_.At(current.row()) : nullptr;
 }
 
 void BatchesWindow::Choose(int row) {
-  BatchTable->selectionModel()->setCurrentIndex(model_.index(row, 0),
+  BatchTable->selectionModel()->setCurrentIndex(BatchTable->model()->index(row, 0),
                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void BatchesWindow::UpdateButtons() {
+  if (WholeLab()) {
+    const bool chosen = BatchTable->selectionModel()->currentIndex().isValid();
+    StatisticsButton->setEnabled(chosen && shared_->Offers(SharedBatchList::View::Statistics));
+    TrendButton->setEnabled(chosen && shared_->Offers(SharedBatchList::View::Trend));
+    ContinueButton->setEnabled(false);
+    ExportButton->setEnabled(false);
+    emit ChoiceChanged();
+    return;
+  }
   const Batch* b = Chosen();
   for (QPushButton* button : {StatisticsButton, TrendButton, ExportButton}) button->setEnabled(b != nullptr);
   ContinueButton->setEnabled(b != nullptr && !b->Open() && store_.Writable());

@@ -1,13 +1,17 @@
 // The Batches window: every batch of the record, newest first, filtered by a text (batch ID,
 // product or operator) and by the day it started; the chosen one opens read-only in the statistics
-// and the trend, is continued (reopened), or is written as a CSV file.
+// and the trend, is continued (reopened), or is written as a CSV file. With a lab database
+// (SetSharedList) "Whole lab" shows every station's batches instead, with the same filters, each
+// opened read-only.
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QWidget>
@@ -16,6 +20,7 @@
 
 #include "i18n/Language.h"
 #include "lab/LabStore.h"
+#include "lab/windows/SharedLab.h"
 
 namespace lab {
 
@@ -64,10 +69,17 @@ class BatchesWindow : public QWidget {
   void Choose(int row);
   // A button of another part of the program (a report, ...), beside "Export CSV…".
   void AddButton(QPushButton* button);
+  // Offers "This station" and "Whole lab", the lab's batches from `list`.
+  void SetSharedList(SharedBatchList* list);
+  bool WholeLab() const;
+  // A batch of the whole lab's list is chosen; OpenSharedReport reports it (see SharedBatchList).
+  bool ChosenInWholeLab() const;
+  void OpenSharedReport();
 
   // Seam for tests: the file the CSV goes to (empty: cancelled).
   std::function<QString(QWidget* parent, const QString& suggested)> AskCsvPath;
 
+  QComboBox* ScopeBox;  // hidden without a lab database
   QLabel* FilterLabel;
   QLineEdit* FilterEdit;
   QLabel* FromLabel;
@@ -94,8 +106,11 @@ class BatchesWindow : public QWidget {
   void ApplyFilter();
   void ExportClick();
   void UpdateButtons();
+  void ScopeChanged();
+  void OpenShared(SharedBatchList::View view);
 
   LabStore& store_;
+  QPointer<SharedBatchList> shared_;
   const i18n::LanguageState& language_;
   BatchListModel model_;
   QHBoxLayout* buttons_ = nullptr;

@@ -11,7 +11,7 @@ namespace lab {
 
 // A batch opened from Batches…: its readings as they are now, and the two windows over them.
 struct LabWindows::ReadOnlyPair {
-  std::int64_t batch = 0;
+  QString key;
   BatchReadings readings;
   std::unique_ptr<analysis::ReadingSeries> series;
   QPointer<analysis::StatisticsWindow> statistics;
@@ -163,6 +163,7 @@ void LabWindows::OpenBatchWindow() {
     connect(batch_, &BatchWindow::BatchesRequested, this, &LabWindows::OpenBatches);
     if (!untold_.empty()) batch_->ShowProblem(untold_.back());
     emit BatchWindowMade(batch_);
+    batch_->ShowLink(linkLine_, linkReason_);
   }
   Present(batch_);
 }
@@ -173,6 +174,7 @@ void LabWindows::OpenSpecifications() {
     connect(specifications_, &SpecificationsWindow::ProductsChanged, this, [this] {
       if (batch_) batch_->RefreshProducts();
     });
+    if (sharedProducts_) specifications_->SetShared(sharedProducts_);
   }
   Present(specifications_);
 }
@@ -180,6 +182,7 @@ void LabWindows::OpenSpecifications() {
 void LabWindows::OpenBatches() {
   if (!batches_) {
     batches_ = new BatchesWindow(*store_, language_, owner_);
+    if (sharedBatches_) batches_->SetSharedList(sharedBatches_);
     connect(batches_, &BatchesWindow::StatisticsRequested, this, &LabWindows::OpenBatchStatistics);
     connect(batches_, &BatchesWindow::TrendRequested, this, &LabWindows::OpenBatchTrend);
     connect(batches_, &BatchesWindow::ContinueRequested, this, &LabWindows::ContinueBatch);
@@ -200,45 +203,85 @@ void LabWindows::OpenBatches() {
   Present(batches_);
 }
 
-LabWindows::ReadOnlyPair& LabWindows::PairFor(std::int64_t batch) {
-  if (!pair_ || pair_->batch != batch) {
+LabWindows::ReadOnlyPair& LabWindows::PairFor(const QString& key,
+                                              const std::function<std::vector<Reading>()>& readings) {
+  if (!pair_ || pair_->key != key) {
     pair_.reset();
     pair_ = std::make_unique<ReadOnlyPair>();
-    pair_->batch = batch;
-    pair_->readings.Reset(store_->Readings(batch));
+    pair_->key = key;
+    pair_->readings.Reset(readings());
     pair_->series = std::make_unique<analysis::ReadingSeries>(pair_->readings, kColumns);
   }
   return *pair_;
 }
 
-void LabWindows::OpenBatchStatistics(std::int64_t batch) {
-  ReadOnlyPair& pair = PairFor(batch);
+void LabWindows::PresentPair(ReadOnlyPair& pair, const QString& batchId, const std::optional<Specification>& spec,
+                             bool trend) {
+  std::optional<analysis::SpecView> view;
+  if (spec) view = ToSpecView(*spec);
+  if (trend) {
+    if (!pair.trend) {
+      pair.trend = new analysis::TrendWindow(*pair.series, language_, owner_);
+      pair.trend->SetBatch(batchId, view);
+      pair.trend->setObjectName(QStringLiteral("BatchTrendWindow"));
+    }
+    Present(pair.trend);
+    return;
+  }
   if (!pair.statistics) {
     pair.statistics = new analysis::StatisticsWindow(*pair.series, nullptr, language_, owner_);
-    const std::optional<lab::Batch> b = store_->BatchById(batch);
-    std::optional<analysis::SpecView> spec;
-    if (b && b->specification) {
-      if (const std::optional<Specification> s = store_->SpecificationVersion(*b->specification)) spec = ToSpecView(*s);
-    }
-    pair.statistics->SetBatch(b ? b->batchId : QString(), spec);
+    pair.statistics->SetBatch(batchId, view);
     pair.statistics->setObjectName(QStringLiteral("BatchStatisticsWindow"));
   }
   Present(pair.statistics);
 }
 
+void LabWindows::OpenBatchStatistics(std::int64_t batch) {
+  const std::optional<lab::Batch> b = store_->BatchById(batch);
+  const std::optional<Specification> spec =
+      b && b->specification ? store_->SpecificationVersion(*b->specification) : std::nullopt;
+  ReadOnlyPair& pair = PairFor(QStringLiteral("record:%1").arg(batch), [&] { return store_->Readings(batch); });
+  PresentPair(pair, b ? b->batchId : QString(), spec, false);
+}
+
 void LabWindows::OpenBatchTrend(std::int64_t batch) {
-  ReadOnlyPair& pair = PairFor(batch);
-  if (!pair.trend) {
-    pair.trend = new analysis::TrendWindow(*pair.series, language_, owner_);
-    const std::optional<lab::Batch> b = store_->BatchById(batch);
-    std::optional<analysis::SpecView> spec;
-    if (b && b->specification) {
-      if (const std::optional<Specification> s = store_->SpecificationVersion(*b->specification)) spec = ToSpecView(*s);
-    }
-    pair.trend->SetBatch(b ? b->batchId : QString(), spec);
-    pair.trend->setObjectName(QStringLiteral("BatchTrendWindow"));
-  }
-  Present(pair.trend);
+  const std::optional<lab::Batch> b = store_->BatchById(batch);
+  const std::optional<Specification> spec =
+      b && b->specification ? store_->SpecificationVersion(*b->specification) : std::nullopt;
+  ReadOnlyPair& pair = PairFor(QStringLiteral("record:%1").arg(batch), [&] { return store_->Readings(batch); });
+  PresentPair(pair, b ? b->batchId : QString(), spec, true);
+}
+
+void LabWindows::OpenReadOnly(const QString& key, const QString& batchId, const std::optional<Specification>& spec,
+                              std::vector<Reading> readings, bool trend) {
+  ReadOnlyPair& pair = PairFor(key, [&readings] { return std::move(readings); });
+  PresentPair(pair, batchId, spec, trend);
+}
+
+void LabWindows::ReportReadOnly(const lab::Batch& batch, const std::optional<Specification>& spec,
+                                const std::vector<Reading>& readings) {
+  emit ReportRequested(batch, spec, readings);
+}
+
+void LabWindows::ShowLink(const QString& line, const QString& reason) {
+  linkLine_ = line;
+  linkReason_ = reason;
+  if (batch_) batch_->ShowLink(line, reason);
+}
+
+void LabWindows::SetSharedProducts(SharedProducts* products) {
+  sharedProducts_ = products;
+  if (specifications_) specifications_->SetShared(products);
+}
+
+void LabWindows::SetSharedBatches(SharedBatchList* batches) {
+  sharedBatches_ = batches;
+  if (batches_) batches_->SetSharedList(batches);
+}
+
+void LabWindows::RefreshProducts() {
+  if (batch_) batch_->RefreshProducts();
+  if (specifications_) specifications_->Reload();
 }
 
 analysis::StatisticsWindow* LabWindows::BatchStatistics() const { return pair_ ? pair_->statistics.data() : nullptr; }
@@ -284,6 +327,7 @@ void LabWindows::ApplyLanguage() {
   if (batches_) batches_->ApplyLanguage();
   if (pair_ && pair_->statistics) pair_->statistics->ApplyLanguage();
   if (pair_ && pair_->trend) pair_->trend->ApplyLanguage();
+  emit LanguageApplied();
 }
 
 }  // namespace lab

@@ -19,6 +19,7 @@
 #include "lab/LabStore.h"
 #include "lab/windows/BatchWindow.h"
 #include "lab/windows/BatchesWindow.h"
+#include "lab/windows/SharedLab.h"
 #include "lab/windows/SpecificationsWindow.h"
 
 namespace lab {
@@ -46,6 +47,23 @@ class LabWindows : public QObject {
   void StartupSequenceEnded();
   void ApplyLanguage();
 
+  // A lab database, when the station has joined one (labsync/station): the link's line in the
+  // Batch window, the lab's products in the Specifications window, every station's batches in the
+  // Batches window. Each stays for windows opened later.
+  void ShowLink(const QString& line, const QString& reason);
+  void SetSharedProducts(SharedProducts* products);
+  void SetSharedBatches(SharedBatchList* batches);
+  // The products changed under the windows (the station's copy of the lab's took a new version).
+  void RefreshProducts();
+  // A batch from elsewhere (the lab database), read-only in a statistics or trend window of its
+  // own, as a batch of the record opens from Batches…; `key` tells one batch from another.
+  void OpenReadOnly(const QString& key, const QString& batchId, const std::optional<Specification>& spec,
+                    std::vector<Reading> readings, bool trend);
+
+  // The same batch as a batch report: asks for it with ReportRequested.
+  void ReportReadOnly(const lab::Batch& batch, const std::optional<Specification>& spec,
+                      const std::vector<Reading>& readings);
+
   BatchWindow* Batch() const { return batch_; }
   SpecificationsWindow* Specifications() const { return specifications_; }
   BatchesWindow* Batches() const { return batches_; }
@@ -58,13 +76,20 @@ class LabWindows : public QObject {
   // the program add their buttons to them here.
   void BatchWindowMade(BatchWindow* window);
   void BatchesWindowMade(BatchesWindow* window);
+  // A batch from elsewhere is to be reported (ReportReadOnly); the report's part of the program
+  // writes it, over the Batches window.
+  void ReportRequested(const lab::Batch& batch, const std::optional<lab::Specification>& spec,
+                       const std::vector<lab::Reading>& readings);
+  // The windows took the program's language.
+  void LanguageApplied();
 
  private:
   struct ReadOnlyPair;
   void AddMenuItem(QMenu* menu);
   void FollowOpenBatch();
   void Tell(const QString& text);
-  ReadOnlyPair& PairFor(std::int64_t batch);
+  ReadOnlyPair& PairFor(const QString& key, const std::function<std::vector<Reading>()>& readings);
+  void PresentPair(ReadOnlyPair& pair, const QString& batchId, const std::optional<Specification>& spec, bool trend);
 
   table::MeasurementModel& rows_;
   // Null once the main window's destruction has taken it.
@@ -84,6 +109,10 @@ class LabWindows : public QObject {
   std::vector<QString> untold_;
   std::vector<QString> atStartup_;
   bool startupEnded_ = false;
+  QString linkLine_;
+  QString linkReason_;
+  QPointer<SharedProducts> sharedProducts_;
+  QPointer<SharedBatchList> sharedBatches_;
 };
 
 }  // namespace lab

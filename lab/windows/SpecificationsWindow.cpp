@@ -33,6 +33,9 @@ SpecificationsWindow::SpecificationsWindow(LabStore& store, const i18n::Language
   SaveButton = Named(new QPushButton(this), "SaveButton");
   StatusLabel = Named(new QLabel(this), "StatusLabel");
   StatusLabel->setWordWrap(true);
+  LabNoteLabel = Named(new QLabel(this), "LabNoteLabel");
+  LabNoteLabel->setWordWrap(true);
+  LabNoteLabel->hide();
 
   auto* grid = new QGridLayout;
   for (int i = 0; i < kSpecFields; ++i) {
@@ -62,6 +65,7 @@ SpecificationsWindow::SpecificationsWindow(LabStore& store, const i18n::Language
   top->addWidget(ProductList, 1);
   top->addLayout(right, 3);
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(LabNoteLabel);
   layout->addLayout(top);
   layout->addLayout(buttons);
 
@@ -108,12 +112,38 @@ void SpecificationsWindow::Reload() {
     if (s.product == keep) row = ProductList->count() - 1;
   }
   ProductList->setCurrentRow(row);
-  const bool chosen = row >= 0;
-  DuplicateButton->setEnabled(chosen);
-  DeleteButton->setEnabled(chosen && store_.Writable());
-  RetireButton->setEnabled(chosen && store_.Writable());
-  SaveButton->setEnabled(store_.Writable());
-  AddButton->setEnabled(store_.Writable());
+  ApplyRights();
+}
+
+void SpecificationsWindow::SetShared(SharedProducts* shared) {
+  if (shared_) disconnect(shared_, nullptr, this, nullptr);
+  shared_ = shared;
+  if (shared_) {
+    connect(shared_, &SharedProducts::Changed, this, &SpecificationsWindow::Reload);
+    connect(shared_, &SharedProducts::Answered, this, [this](bool saved, const QString& message) {
+      Tell(message);
+      ApplyRights();
+      if (saved) emit ProductsChanged();
+    });
+  }
+  Reload();
+}
+
+bool SpecificationsWindow::MayEdit() const { return shared_ ? shared_->MayEdit() : store_.Writable(); }
+
+bool SpecificationsWindow::MayDelete() const { return !shared_ && store_.Writable(); }
+
+void SpecificationsWindow::ApplyRights() {
+  const bool chosen = ProductList->currentRow() >= 0;
+  const bool edit = MayEdit();
+  DuplicateButton->setEnabled(chosen && (edit || !shared_));
+  DeleteButton->setEnabled(chosen && MayDelete());
+  RetireButton->setEnabled(chosen && edit);
+  SaveButton->setEnabled(edit);
+  AddButton->setEnabled(edit);
+  for (QLineEdit* f : fields_) f->setReadOnly(shared_ && !edit);
+  LabNoteLabel->setText(shared_ ? shared_->Note() : QString());
+  LabNoteLabel->setVisible(shared_ && !LabNoteLabel->text().isEmpty());
 }
 
 void SpecificationsWindow::Choose() {
@@ -127,9 +157,7 @@ void SpecificationsWindow::Choose() {
   }
   ClearProblems();
   StatusLabel->clear();
-  DuplicateButton->setEnabled(true);
-  DeleteButton->setEnabled(store_.Writable());
-  RetireButton->setEnabled(store_.Writable());
+  ApplyRights();
 }
 
 void SpecificationsWindow::Fill(const SpecificationForm& form) {
@@ -203,6 +231,15 @@ void SpecificationsWindow::SaveClick() {
   Specification spec;
   spec.name = form[SpecField::Name].trimmed();
   spec.limits = limits;
+  if (shared_) {
+    if (current && current->name == spec.name && current->limits == spec.limits) {
+      Tell(Text(LabText::Saved, lang).arg(current->version));
+      return;
+    }
+    // To the lab database; the list follows once the station's copy has the new version.
+    shared_->Save(current ? current->product : QUuid(), spec.name, spec.limits, false);
+    return;
+  }
   bool ok = true;
   if (!current) {
     ok = store_.AddProduct(spec);
@@ -225,7 +262,7 @@ void SpecificationsWindow::SaveClick() {
 
 void SpecificationsWindow::DeleteClick() {
   const int lang = language_.LanguageIndex;
-  if (editing_.isNull()) return;
+  if (editing_.isNull() || !MayDelete()) return;
   if (store_.ProductUsed(editing_)) {
     Tell(Text(LabText::ProductInUse, lang));
     return;
@@ -247,6 +284,12 @@ void SpecificationsWindow::DeleteClick() {
 
 void SpecificationsWindow::RetireClick() {
   if (editing_.isNull()) return;
+  if (shared_) {
+    for (const Specification& s : store_.Products(true)) {
+      if (s.product == editing_) shared_->Save(s.product, s.name, s.limits, true);
+    }
+    return;
+  }
   if (!store_.RetireProduct(editing_)) {
     Tell(Text(LabText::RecordUnwritable, language_.LanguageIndex).arg(store_.Path(), store_.Problem()));
     return;

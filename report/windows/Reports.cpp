@@ -30,6 +30,14 @@ void Reports::OfferIn(lab::LabWindows& lab) {
           [this, &lab](lab::BatchWindow* window) { AddButtons(lab, window); });
   connect(&lab, &lab::LabWindows::BatchesWindowMade, this,
           [this, &lab](lab::BatchesWindow* window) { AddButton(lab, window); });
+  connect(&lab, &lab::LabWindows::ReportRequested, this,
+          [this, &lab](const lab::Batch& batch, const std::optional<lab::Specification>& spec,
+                       const std::vector<lab::Reading>& readings) {
+            QWidget* owner = lab.Batches() != nullptr ? static_cast<QWidget*>(lab.Batches()) : owner_;
+            const int lang = language_.LanguageIndex;
+            Files.Write(owner, SafeFileName(batch.batchId) + QStringLiteral(".pdf"),
+                        [&]() -> std::optional<ReportData> { return BatchReportData(batch, spec, readings, lang); });
+          });
 }
 
 QPushButton* Reports::MakeButton(QWidget* parent, const char* name, ReportText text) {
@@ -66,10 +74,14 @@ void Reports::AddButtons(lab::LabWindows& lab, lab::BatchWindow* window) {
 void Reports::AddButton(lab::LabWindows& lab, lab::BatchesWindow* window) {
   QPushButton* report = MakeButton(window, "ReportButton", ReportText::MenuReport);
   window->AddButton(report);
-  const auto update = [window, report] { report->setEnabled(window->Chosen() != nullptr); };
+  const auto update = [window, report] {
+    report->setEnabled(window->Chosen() != nullptr || window->ChosenInWholeLab());
+  };
   connect(window, &lab::BatchesWindow::ChoiceChanged, report, update);
   update();
   connect(report, &QPushButton::clicked, this, [this, window, &lab] {
+    // Another station's batch is read from the lab database first; its report follows.
+    if (window->ChosenInWholeLab()) return window->OpenSharedReport();
     // The list may be reloaded while the save dialog is open: the batch is kept by its row.
     if (const lab::Batch* chosen = window->Chosen()) WriteBatchReport(window, lab.Store(), chosen->id);
   });

@@ -293,5 +293,36 @@ TEST_F(LabStoreTest, ASecondCopyAndAForeignFileAreRefused) {
   EXPECT_TRUE(QFileInfo::exists(foreign));
 }
 
+TEST_F(LabStoreTest, TheLabsProductsTakenTwiceChangeNothingEvenWhenTwoNamesDifferOnlyInCase) {
+  LabStore store(path_);
+  ASSERT_EQ(store.State(), LabStore::OpenState::Open) << qPrintable(store.Problem());
+  Specification local = Gloss80();
+  local.name = QStringLiteral("satin white");
+  ASSERT_TRUE(store.AddProduct(local));
+  std::vector<LabProductCopy> lab(2);
+  lab[0].name = QStringLiteral("Satin White");
+  lab[1].name = QStringLiteral("SATIN WHITE");
+  for (LabProductCopy& p : lab) {
+    p.specification = QUuid::createUuid();
+    p.product = QUuid::createUuid();
+    p.limits = Gloss80().limits;
+  }
+  lab[1].limits.angle[1] = AngleLimits::Around(9000, 500);
+  bool changed = false;
+  ASSERT_TRUE(store.ApplyLabProducts(lab, changed));
+  EXPECT_TRUE(changed);
+  const std::vector<LabProductEntry> first = store.LabProducts();
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_NE(first[0].product, first[1].product);
+  for (int again = 0; again < 2; ++again) {
+    changed = true;
+    ASSERT_TRUE(store.ApplyLabProducts(lab, changed));
+    EXPECT_FALSE(changed) << "taken again: " << again;
+  }
+  const std::vector<LabProductEntry> later = store.LabProducts();
+  ASSERT_EQ(later.size(), 2u);
+  for (std::size_t i = 0; i < later.size(); ++i) EXPECT_EQ(later[i].product, first[i].product);
+}
+
 }  // namespace
 }  // namespace lab

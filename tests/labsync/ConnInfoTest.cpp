@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Every failure an operator can meet has its text in each language, and the languages differ.
 TEST(LabSyncTextsTest, EveryFailureHasItsTextInThreeLanguages) {
-  for (int f = static_cast<int>(Failure::BadConnInfo); f <= static_cast<int>(Failure::OutboxUnreadable); ++f) {
+  for (int f = static_cast<int>(Failure::BadConnInfo); f <= static_cast<int>(Failure::Conflict); ++f) {
     const Outcome outcome = Outcome::Fail(static_cast<Failure>(f), QStringLiteral("2.0"), QStringLiteral("23505"));
     const QString english = ReasonText(outcome, 0);
     const QString german = ReasonText(outcome, 1);

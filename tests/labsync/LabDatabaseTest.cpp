@@ -47,12 +47,12 @@ void LabDatabaseTest::TearDown() {
   if (cluster_ != nullptr && cluster_->Scalar(QStringLiteral("SELECT 1")).isEmpty()) cluster_->Start();
 }
 
-void LabDatabaseTest::InitLab() {
+void LabDatabaseTest::InitLab(labsync::SchemaVersion version) {
   labsync::Connection connection;
   labsync::Outcome outcome = connection.Open(ConnInfo(), labsync::In(std::chrono::seconds(60)));
   ASSERT_TRUE(outcome.Ok()) << labsync::Describe(outcome).toStdString();
   labsync::InitReport report;
-  outcome = labsync::InitSchema(connection, labsync::In(std::chrono::seconds(60)), report);
+  outcome = labsync::InitSchema(connection, labsync::In(std::chrono::seconds(60)), report, version);
   ASSERT_TRUE(outcome.Ok()) << labsync::Describe(outcome).toStdString();
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "labsync/Connection.h"
+#include "labsync/Schema.h"
 #include "tests/labsync/PgCluster.h"
 
 namespace testing_support {
@@ -20,8 +21,8 @@ class LabDatabaseTest : public ::testing::Test {
   QByteArray ConnInfo(const QString& user = QString::fromLatin1(PgCluster::kAdmin)) const {
     return cluster_->ConnInfo(database_, user);
   }
-  // Creates the lab schema as the cluster's superuser.
-  void InitLab();
+  // Creates the lab schema (at `version`, the program's by default) as the cluster's superuser.
+  void InitLab(labsync::SchemaVersion version = labsync::kSchemaVersion);
   // Rows of korvanta.<table>.
   long long Rows(const QString& table);
   bool Exec(const QString& sql, QString* error = nullptr) { return cluster_->Exec(sql, database_, error); }

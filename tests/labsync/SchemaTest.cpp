@@ -31,7 +31,7 @@ TEST_F(SchemaTest, IsCreatedOnceAndThenRenewed) {
   ASSERT_TRUE(Init(report).Ok());
   EXPECT_EQ(report.action, InitReport::Action::Created);
   EXPECT_EQ(report.after, kSchemaVersion);
-  EXPECT_EQ(Scalar("SELECT count(*) FROM pg_tables WHERE schemaname = 'korvanta'"), "10");
+  EXPECT_EQ(Scalar("SELECT count(*) FROM pg_tables WHERE schemaname = 'korvanta'"), "11");
   EXPECT_EQ(Scalar("SELECT major || '.' || minor FROM korvanta.schema_version"), kSchemaVersion.Text());
 
   ASSERT_TRUE(Init(report).Ok());
@@ -79,7 +79,7 @@ TEST_F(SchemaTest, ANewerOrBrokenServerIsLeftAsItIs) {
     if (c.failure == Failure::None) {
       EXPECT_EQ(report.action, c.action) << c.version;
     }
-    EXPECT_EQ(Scalar("SELECT count(*) FROM pg_tables WHERE schemaname = 'korvanta'"), "11") << c.version;
+    EXPECT_EQ(Scalar("SELECT count(*) FROM pg_tables WHERE schemaname = 'korvanta'"), "12") << c.version;
   }
 }
 
@@ -112,7 +112,11 @@ TEST_F(SchemaTest, RolesMayDoWhatTheyAreFor) {
       {"station_a", "UPDATE korvanta.stations SET joined_at = now() WHERE false", false},
       {"station_a", "UPDATE korvanta.products SET retired = true WHERE false", false},
       {"station_a", "TRUNCATE korvanta.readings", false},
+      {"station_a", "UPDATE korvanta.batch_counts SET readings = 0 WHERE false", false},
+      {"lead_a", "INSERT INTO korvanta.batch_counts SELECT * FROM korvanta.batch_counts WHERE false", false},
       {"lead_a", "UPDATE korvanta.products SET spec_uuid = spec_uuid, retired = true WHERE false", true},
+      {"lead_a", "UPDATE korvanta.products SET product = product WHERE false", true},
+      {"station_a", "UPDATE korvanta.products SET product = product WHERE false", false},
       {"lead_a", "INSERT INTO korvanta.readings SELECT * FROM korvanta.readings WHERE false", true},
       {"lead_a", "UPDATE korvanta.specifications SET product = product WHERE false", false},
       {"lead_a", "DELETE FROM korvanta.readings WHERE false", false},
@@ -138,8 +142,9 @@ TEST_F(SchemaTest, InitLabDatabaseCommand) {
   };
   const QString conninfo = QString::fromUtf8(ConnInfo());
   const Case cases[] = {
-      {{"--init-lab-database=" + conninfo}, 0, "Lab database set up (schema 1.0)."},
-      {{"--init-lab-database", conninfo}, 0, "Lab database already at schema 1.0; rights renewed."},
+      {{"--init-lab-database=" + conninfo}, 0, "Lab database set up (schema 1.1)."},
+      {{"--init-lab-database", conninfo}, 0, "Lab database already at schema 1.1; rights renewed."},
+      {{"--lab-database=" + conninfo + " password=s3cret"}, 2, "The connection string holds a password."},
       {{"--init-lab-database=" + conninfo + " password=s3cret"}, 1, "The connection string holds a password."},
       {{"--init-lab-database=" + QString::fromUtf8(cluster_->ConnInfo("no_such_database"))},
        1,

@@ -1,0 +1,5 @@
+#include "labsync/Log.h"
+
+namespace labsync {
+Q_LOGGING_CATEGORY(lcLabSync, "korvanta.labsync", QtWarningMsg)
+}
