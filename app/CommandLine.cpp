@@ -275,10 +275,11 @@ QString HelpText(bool withToolkitOptions) {
   text += QStringLiteral("\nExit status:\n") + table(statuses);
   text += QStringLiteral(
               "\nDiagnostics:\n"
-              "  Every part of the program has a logging category (korvanta.usb,\n"
-              "  korvanta.protocol, korvanta.journal, korvanta.app, korvanta.analysis,\n"
-              "  korvanta.lab, ...), silent below warnings. To see each exchange with the\n"
-              "  instrument, the polling cycle's phases and reconnects on standard error:\n"
+              "  Every part of the program has a logging category, silent below warnings:\n"
+              "  korvanta.usb, korvanta.protocol, korvanta.journal, korvanta.app,\n"
+              "  korvanta.analysis, korvanta.lab, korvanta.report and korvanta.labsync.\n"
+              "  To see each exchange with the instrument, the polling cycle's phases and\n"
+              "  reconnects on standard error:\n"
               "    QT_LOGGING_RULES=\"korvanta.*.debug=true\" %1\n"
               "  --debug switches the same lines on and also writes them to the debug log,\n"
               "    %2\n"
